@@ -1,0 +1,39 @@
+// Smoothing and diffusion filters on 16-bit grey images, in place. Both work on 2D images
+// (z size 1) and on 3D stacks, in voxel units (the voxel size is not taken into account).
+#pragma once
+
+#include <cstdint>
+
+#include "voxa/export.h"
+#include "voxa/image3d.h"
+
+namespace voxa {
+
+// Gaussian smoothing with standard deviation `sigma` voxels along x, y and (for stacks) z, by
+// the third-order recursive filter of Young and van Vliet run forwards and backwards along each
+// axis, with the image border continued by its edge value. The cost per voxel does not depend on
+// sigma. Results are rounded to the nearest integer and clamped to 0..65535. sigma == 0 leaves
+// the image unchanged; sigma below 0.5 is taken as 0.5, the smallest scale the recursive filter
+// represents; a negative or non-finite sigma throws InternalException.
+VOXA_ALGO_API void GrayGaussIIR(Image3d<unsigned short>& image, double sigma);
+
+// Coherence-enhancing diffusion (Weickert 1999) by additive operator splitting, in place.
+//   sigma  noise scale: the Gaussian pre-smoothing, in voxels, before gradients are taken
+//   rho    integration scale: the Gaussian that averages the structure tensor, in voxels
+//   tau    time step; AOS is stable for any tau, accurate up to about 5 at a 0..255 scale
+//   steps  number of time steps (the diffusion time is steps * tau)
+// 2D images use the 2x2 structure tensor, stacks the 3x3 one. Along the direction of coherent
+// structure the diffusivity rises towards 1 with coherence; across it, it stays at 0.001.
+// Grey values are scaled to 0..255 for the coherence threshold (C = 1), so the filter behaves the
+// same on 8-bit and 16-bit data. The mean grey value is kept up to rounding and results stay within
+// the input's range. T (float or double) is the arithmetic of the scheme. Throws
+// InternalException for a negative or non-finite parameter.
+template <class T>
+void GrayCED_AOS(Image3d<unsigned short>& image, T sigma, T rho, T tau, uint64_t steps);
+
+extern template VOXA_ALGO_API void GrayCED_AOS<float>(Image3d<unsigned short>&, float, float,
+                                                      float, uint64_t);
+extern template VOXA_ALGO_API void GrayCED_AOS<double>(Image3d<unsigned short>&, double, double,
+                                                       double, uint64_t);
+
+}  // namespace voxa

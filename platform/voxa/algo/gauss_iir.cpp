@@ -1,0 +1,26 @@
+// GrayGaussIIR: the recursive Gaussian on a 16-bit image, computed in single precision.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "recursive_gaussian.h"
+#include "voxa/exceptions.h"
+#include "voxa/filters.h"
+
+namespace voxa {
+
+void GrayGaussIIR(Image3d<unsigned short>& image, double sigma) {
+  if (!std::isfinite(sigma) || sigma < 0)
+    throw InternalException("GrayGaussIIR: sigma must be a finite non-negative number, not " +
+                            std::to_string(sigma));
+  if (sigma == 0 || image.IsEmpty()) return;
+  std::vector<float> work(image.begin(), image.end());
+  algo::GaussianSmoothVolume(work.data(), image.GetSizeX(), image.GetSizeY(), image.GetSizeZ(),
+                             sigma);
+  std::transform(work.begin(), work.end(), image.begin(), [](float v) {
+    return static_cast<unsigned short>(std::clamp(std::nearbyint(v), 0.0f, 65535.0f));
+  });
+}
+
+}  // namespace voxa

@@ -1,0 +1,83 @@
+#include "tiff_file.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+#include "voxa/exceptions.h"
+
+namespace voxa::tiff {
+
+namespace {
+// libtiff's own allocations (strip tables, directory arrays) are bounded so that a forged
+// header cannot make it reserve gigabytes.
+constexpr tmsize_t kMaxLibtiffAllocation = tmsize_t(1) << 30;
+
+struct OptionsDeleter {
+  void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
+};
+}  // namespace
+
+int TiffFile::OnError(TIFF*, void* self, const char* module, const char* fmt, va_list args) {
+  char text[512];
+  vsnprintf(text, sizeof text, fmt, args);
+  std::string& errors = *static_cast<std::string*>(self);
+  if (!errors.empty()) errors += "; ";
+  if (module && *module) errors += std::string(module) + ": ";
+  errors += text;
+  return 1;  // handled: nothing reaches the console
+}
+
+void TiffFile::Open(const char* mode, int fd) {
+  std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibtiffAllocation);
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &TiffFile::OnError, errors_.get());
+  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &TiffFile::OnWarning, nullptr);
+  tif_ = fd < 0 ? TIFFOpenExt(path_.c_str(), mode, options.get())
+                : TIFFFdOpenExt(fd, path_.c_str(), mode, options.get());
+}
+
+TiffFile TiffFile::OpenForReading(const char* path) {
+  TiffFile file;
+  file.path_ = path;
+  file.Open("r", -1);
+  if (!file.tif_) file.Fail("Cannot open file");
+  return file;
+}
+
+TiffFile TiffFile::OpenForWriting(int fd, const char* path, const char* mode) {
+  TiffFile file;
+  file.path_ = path;
+  file.Open(mode, fd);
+  if (!file.tif_) file.Fail("Cannot create file");
+  return file;
+}
+
+TiffFile::TiffFile(TiffFile&& other) noexcept
+    : tif_(std::exchange(other.tif_, nullptr)),
+      path_(std::move(other.path_)),
+      errors_(std::move(other.errors_)) {}
+
+TiffFile::~TiffFile() {
+  if (tif_) TIFFClose(tif_);
+}
+
+std::string TiffFile::TakeErrors() {
+  std::string e = errors_->empty() ? std::string("unknown cause") : std::move(*errors_);
+  errors_->clear();
+  return e;
+}
+
+void TiffFile::Fail(const std::string& what) {
+  throw IOException(what + " '" + path_ + "' (" + TakeErrors() + ")");
+}
+
+void TiffFile::Close() {
+  if (!tif_) return;
+  const bool flushed = TIFFFlush(tif_) == 1;
+  TIFFClose(std::exchange(tif_, nullptr));
+  if (!flushed) Fail("Cannot finish writing file");
+}
+
+}  // namespace voxa::tiff

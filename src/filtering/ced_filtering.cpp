@@ -1,0 +1,45 @@
+// CEDFiltering: load, diffuse and save every frame of a sequence, one after another. Each frame's
+// work runs in one handler that names the frame in every failure that is not already a
+// trel::Error.
+#include "trel/ced_filtering.h"
+
+#include <cinttypes>
+#include <new>
+
+#include "foundation/frame_sequence.h"
+#include "trel/error.h"
+#include "voxa/exceptions.h"
+#include "voxa/filters.h"
+
+namespace trel {
+
+template <class T>
+void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_slices,
+                  uint64_t num_frames, T ced_param1, T ced_param2, T ced_param3,
+                  uint64_t ced_steps) {
+  voxa::Image3d<unsigned short> image;
+  const FrameSequence sequence{in_folder, out_folder, num_slices, num_frames};
+  for (uint64_t i = 0; i < num_frames; ++i) {
+    try {
+      sequence.LoadFrame(image, i);
+      voxa::GrayCED_AOS<T>(image, ced_param1, ced_param2, ced_param3, ced_steps);
+      sequence.SaveFrame(image, i, "t");
+    } catch (const Error&) {
+      throw;
+    } catch (const voxa::InternalException& e) {
+      throw Error("Frame i=%" PRIu64 ": Filtering failed! (voxa::InternalException: %s)", i,
+                  e.what());
+    } catch (const std::bad_alloc&) {
+      throw Error("Frame i=%" PRIu64 ": Filtering failed! (Not enough memory)", i);
+    } catch (...) {
+      throw Error("Frame i=%" PRIu64 ": Filtering failed! (Unknown exception caught)", i);
+    }
+  }
+}
+
+template TREL_API void CEDFiltering<float>(const char*, const char*, uint64_t, uint64_t, float,
+                                           float, float, uint64_t);
+template TREL_API void CEDFiltering<double>(const char*, const char*, uint64_t, uint64_t, double,
+                                            double, double, uint64_t);
+
+}  // namespace trel

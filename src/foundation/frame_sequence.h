@@ -1,0 +1,42 @@
+// FrameSequence names the frame files of a time-lapse sequence and does all file access for it:
+// input frame i is in_folder/tNNN.tif, output frame i is out_folder/<prefix>NNN.tif (at least
+// three digits, more for frame 1000 and later). Frames are read as 16-bit images (8-bit files are
+// widened without scaling) and every failure is a trel::Error naming the frame.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "voxa/image3d.h"
+
+namespace trel {
+
+struct FrameSequence {
+  const char* in_folder;
+  const char* out_folder;
+  uint64_t num_slices;
+  uint64_t num_frames;
+
+  std::string InputFrameName(uint64_t i) const;
+  std::string OutputFrameName(uint64_t i, const char* prefix) const;
+  // Replaces the image with frame i; checks the voxel type and the number of slices.
+  void LoadFrame(voxa::Image3d<unsigned short>& image, uint64_t i) const;
+  // Writes the image as output frame i; the file appears only when completely written.
+  void SaveFrame(const voxa::Image3d<unsigned short>& image, uint64_t i, const char* prefix) const;
+
+ private:
+  void CheckIndex(uint64_t i) const;
+};
+
+// Reads a whole file into the image; on failure stores the cause in `reason` and returns false.
+// Never throws.
+template <class T>
+bool TryReadImage(voxa::Image3d<T>& image, const char* file_name, std::string& reason) noexcept;
+
+// Copies an 8-bit image into a 16-bit one, values unchanged, with its geometry and description.
+void WidenFrame(voxa::Image3d<unsigned short>& target, const voxa::Image3d<unsigned char>& source);
+
+// Formats a file name into the fixed-size name buffer; false when it would not fit.
+bool FormatFileName(std::string& name, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+
+}  // namespace trel
