@@ -3,8 +3,8 @@
 // as a 16-bit out_folder/tNNN.tif, so that the filtered folder can be tracked like the original.
 //   ced_param1  noise scale sigma of the pre-smoothing, in voxels (e.g. 1)
 //   ced_param2  integration scale rho of the structure tensor, in voxels (e.g. 4)
-//   ced_param3  time step tau (e.g. 2; stable for any value, accurate up to about 5)
-//   ced_steps   number of time steps (e.g. 5)
+//   ced_param3  time step tau (e.g. 1; longer steps are split into stable sub-steps)
+//   ced_steps   number of time steps (e.g. 10; the diffusion time is ced_steps * ced_param3)
 // Frames are handled one after another; a failure throws trel::Error and leaves the frames
 // before it written.
 #pragma once

@@ -9,18 +9,20 @@
 
 namespace voxa {
 
-// Gaussian smoothing with standard deviation `sigma` voxels along x, y and (for stacks) z, by
-// the third-order recursive filter of Young and van Vliet run forwards and backwards along each
-// axis, with the image border continued by its edge value. The cost per voxel does not depend on
-// sigma. Results are rounded to the nearest integer and clamped to 0..65535. sigma == 0 leaves
-// the image unchanged; sigma below 0.5 is taken as 0.5, the smallest scale the recursive filter
-// represents; a negative or non-finite sigma throws InternalException.
+// Gaussian smoothing with standard deviation `sigma` voxels along x, y and (for stacks) z, with the
+// image border continued by its edge value. From sigma 2 on it is the fourth-order recursive
+// filter of van Vliet, Young and Verbeek run forwards and backwards along each axis (cost per
+// voxel independent of sigma); narrower Gaussians, which no low-order recursion represents
+// closely, use the sampled kernel of radius 4 sigma. Results are rounded to the nearest integer
+// and clamped to 0..65535. sigma == 0 leaves the image unchanged; a negative or non-finite sigma
+// throws InternalException.
 VOXA_ALGO_API void GrayGaussIIR(Image3d<unsigned short>& image, double sigma);
 
 // Coherence-enhancing diffusion (Weickert 1999) by additive operator splitting, in place.
 //   sigma  noise scale: the Gaussian pre-smoothing, in voxels, before gradients are taken
 //   rho    integration scale: the Gaussian that averages the structure tensor, in voxels
-//   tau    time step; AOS is stable for any tau, accurate up to about 5 at a 0..255 scale
+//   tau    time step; the mixed derivatives are explicit, so a step longer than 1 (2D) or 0.5
+//          (3D) is run as several equal sub-steps
 //   steps  number of time steps (the diffusion time is steps * tau)
 // 2D images use the 2x2 structure tensor, stacks the 3x3 one. Along the direction of coherent
 // structure the diffusivity rises towards 1 with coherence; across it, it stays at 0.001.

@@ -2,9 +2,10 @@
 // 1999) solved by additive operator splitting (Weickert, ter Haar Romeny & Viergever 1998).
 // One time step:
 //   1. structure tensor J_rho = K_rho * (grad u_sigma grad u_sigma^T)
-//   2. diffusion tensor D = alpha I + (lambda - alpha) e e^T, e the eigenvector of J's smallest
-//      eigenvalue (the direction of coherent structure), lambda = alpha + (1 - alpha)
-//      exp(-C / kappa), kappa = (mu_max - mu_min)^2 the coherence
+//   2. diffusion tensor D with the eigenvectors of J: alpha across the structure (along e1, the
+//      eigenvector of the largest eigenvalue), and along the structure alpha + (1 - alpha)
+//      exp(-C / kappa), kappa = (mu_1 - mu_k)^2 the coherence; in 3D along both e2 and e3, each
+//      with its own coherence, so plates and tubes are both followed
 //   3. f = u + tau * sum_{p != q} d_p (D_pq d_q u)   (mixed terms, explicit, in flux form)
 //   4. u' = 1/m sum_l (I - m tau A_l(D_ll))^-1 f     (the AOS step, one tridiagonal per axis)
 // Every flux is taken between neighbours and vanishes at the image border, so the mean is kept.
@@ -27,6 +28,10 @@ constexpr double kAlpha = 0.001;         // diffusivity across structure
 constexpr double kCoherenceC = 1.0;      // threshold C of the coherence, at a 0..255 grey scale
 constexpr double kWorkingRange = 255.0;  // grey values are scaled to 0..kWorkingRange
 constexpr size_t kLaneBlock = 32;
+// The mixed terms are explicit, which bounds the stable time step: longer steps are split into
+// sub-steps of at most this length (more axis pairs in 3D, so a shorter bound there).
+constexpr double kMaxSubStep2D = 1.0;
+constexpr double kMaxSubStep3D = 0.5;
 
 // Sizes and strides of the volume; axes of size 1 take no part.
 struct Grid {
@@ -105,12 +110,19 @@ class CedStep {
   void DiffusionTensor() {
     const bool volume = g_.n[2] > 1;
     for (size_t i = 0; i < g_.count; ++i) {
-      T e[3] = {0, 0, 0};
-      const T beta = volume ? Coherence3(i, e) : Coherence2(i, e);
-      for (int p = 0; p < 3; ++p) tensor_[p][i] = T(kAlpha) + beta * e[p] * e[p];
-      tensor_[3][i] = beta * e[0] * e[1];
-      tensor_[4][i] = beta * e[0] * e[2];
-      tensor_[5][i] = beta * e[1] * e[2];
+      T d[6];
+      if (volume) {
+        Diffusion3(i, d);
+      } else {
+        T e[2] = {0, 0};
+        const T beta = Coherence2(i, e);
+        d[0] = T(kAlpha) + beta * e[0] * e[0];
+        d[1] = T(kAlpha) + beta * e[1] * e[1];
+        d[3] = beta * e[0] * e[1];
+        d[2] = T(kAlpha);
+        d[4] = d[5] = T(0);
+      }
+      for (int k = 0; k < 6; ++k) tensor_[k][i] = d[k];
     }
   }
 
@@ -133,30 +145,51 @@ class CedStep {
     return beta;
   }
 
-  // 3x3 tensor: eigenvalues by the trigonometric method, the eigenvector of the smallest as the
-  // largest cross product of two rows of (J - mu_min I).
-  T Coherence3(size_t i, T* e) const {
+  // 3x3 tensor: eigenvalues mu1 >= mu2 >= mu3 by the trigonometric method. Diffusion runs along
+  // e2 with beta(mu1 - mu2) and along e3 with beta(mu1 - mu3): along both directions of a plate,
+  // along the axis of a tube. Since e1 e1' + e2 e2' + e3 e3' = I,
+  //   D = (alpha + b2) I - b2 e1 e1' + (b3 - b2) e3 e3'.
+  void Diffusion3(size_t i, T* d) const {
     const T a11 = tensor_[0][i], a22 = tensor_[1][i], a33 = tensor_[2][i];
     const T a12 = tensor_[3][i], a13 = tensor_[4][i], a23 = tensor_[5][i];
     const T q = (a11 + a22 + a33) / 3;
     const T p1 = a12 * a12 + a13 * a13 + a23 * a23;
     const T p2 = (a11 - q) * (a11 - q) + (a22 - q) * (a22 - q) + (a33 - q) * (a33 - q) + 2 * p1;
-    if (!(p2 > T(0))) return T(0);
+    std::fill(d, d + 6, T(0));
+    for (int k = 0; k < 3; ++k) d[k] = T(kAlpha);
+    if (!(p2 > T(0))) return;
     const T p = std::sqrt(p2 / 6);
     const T b11 = (a11 - q) / p, b22 = (a22 - q) / p, b33 = (a33 - q) / p;
     const T b12 = a12 / p, b13 = a13 / p, b23 = a23 / p;
     const T det = b11 * (b22 * b33 - b23 * b23) - b12 * (b12 * b33 - b23 * b13) +
                   b13 * (b12 * b23 - b22 * b13);
-    const T r = std::clamp(det / 2, T(-1), T(1));
-    const T phi = std::acos(r) / 3;
-    const T mu_max = q + 2 * p * std::cos(phi);
-    const T mu_min = q + 2 * p * std::cos(phi + T(2.0943951023931957));
-    const T beta = Beta((mu_max - mu_min) * (mu_max - mu_min));
-    if (beta == T(0)) return T(0);
-    const T r0[3] = {a11 - mu_min, a12, a13};
-    const T r1[3] = {a12, a22 - mu_min, a23};
-    const T r2[3] = {a13, a23, a33 - mu_min};
-    T best[3] = {0, 0, 0};
+    const T phi = std::acos(std::clamp(det / 2, T(-1), T(1))) / 3;
+    const T mu1 = q + 2 * p * std::cos(phi);
+    const T mu3 = q + 2 * p * std::cos(phi + T(2.0943951023931957));
+    const T mu2 = 3 * q - mu1 - mu3;
+    const T b2 = Beta((mu1 - mu2) * (mu1 - mu2));
+    const T b3 = Beta((mu1 - mu3) * (mu1 - mu3));
+    T e1[3], e3[3];
+    const bool has_e1 = b2 > T(0) && Eigenvector(i, mu1, p2, e1);
+    const bool has_e3 = b3 > b2 && Eigenvector(i, mu3, p2, e3);
+    for (int k = 0; k < 3; ++k) d[k] += b2;
+    const int pair[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+    if (has_e1) {
+      for (int k = 0; k < 3; ++k) d[k] -= b2 * e1[k] * e1[k];
+      for (int k = 0; k < 3; ++k) d[3 + k] -= b2 * e1[pair[k][0]] * e1[pair[k][1]];
+    }
+    if (has_e3) {
+      for (int k = 0; k < 3; ++k) d[k] += (b3 - b2) * e3[k] * e3[k];
+      for (int k = 0; k < 3; ++k) d[3 + k] += (b3 - b2) * e3[pair[k][0]] * e3[pair[k][1]];
+    }
+  }
+
+  // Unit eigenvector of eigenvalue mu: the largest cross product of two rows of (J - mu I); false
+  // when mu is repeated and the direction is not defined.
+  bool Eigenvector(size_t i, T mu, T p2, T* e) const {
+    const T r0[3] = {tensor_[0][i] - mu, tensor_[3][i], tensor_[4][i]};
+    const T r1[3] = {tensor_[3][i], tensor_[1][i] - mu, tensor_[5][i]};
+    const T r2[3] = {tensor_[4][i], tensor_[5][i], tensor_[2][i] - mu};
     T best_norm = 0;
     auto consider = [&](const T* u, const T* v) {
       const T c[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
@@ -164,17 +197,16 @@ class CedStep {
       const T norm = c[0] * c[0] + c[1] * c[1] + c[2] * c[2];
       if (norm > best_norm) {
         best_norm = norm;
-        std::copy(c, c + 3, best);
+        std::copy(c, c + 3, e);
       }
     };
     consider(r0, r1);
     consider(r0, r2);
     consider(r1, r2);
-    // A repeated smallest eigenvalue leaves no single direction of coherence.
-    if (!(best_norm > T(1e-12) * p2 * p2)) return T(0);
+    if (!(best_norm > T(1e-12) * p2 * p2)) return false;
     const T inv = 1 / std::sqrt(best_norm);
-    for (int k = 0; k < 3; ++k) e[k] = best[k] * inv;
-    return beta;
+    for (int k = 0; k < 3; ++k) e[k] *= inv;
+    return true;
   }
 
   // rhs = u + tau * sum over ordered axis pairs p != q of d_p (D_pq d_q u), as fluxes between
@@ -276,8 +308,10 @@ void GrayCED_AOS(Image3d<unsigned short>& image, T sigma, T rho, T tau, uint64_t
   std::transform(image.begin(), image.end(), u.begin(), [&](unsigned short v) {
     return (T(v) - lo) * scale;
   });
-  CedStep<T> step(grid, sigma, rho, tau);
-  for (uint64_t k = 0; k < steps; ++k) step.Run(u);
+  const double max_sub = grid.dims == 3 ? kMaxSubStep3D : kMaxSubStep2D;
+  const uint64_t sub = std::max<uint64_t>(1, uint64_t(std::ceil(double(tau) / max_sub)));
+  CedStep<T> step(grid, sigma, rho, T(tau / T(sub)));
+  for (uint64_t k = 0; k < steps * sub; ++k) step.Run(u);
   std::transform(u.begin(), u.end(), image.begin(), [&](T v) {
     return static_cast<unsigned short>(std::clamp(std::nearbyint(v / scale + lo), lo, hi));
   });

@@ -1,9 +1,11 @@
-// The Young-van Vliet recursive Gaussian (Young & van Vliet 1995, coefficients of Young, van
-// Vliet & van Ginkel 2002) on "lanes": m independent signals stored side by side, element k of
-// lane j at base[k * stride + j]. Running many lanes at once lets the compiler vectorise across
-// them although each lane is a recursion. The border is continued by the edge value: the causal
-// pass starts in the steady state of the first sample, and the anticausal pass starts after the
-// causal pass has been run on a tail of the last sample long enough for the filter to settle.
+// Gaussian smoothing along the axes of a volume. Broad Gaussians (sigma >= 2) use the fourth-order
+// recursive filter of van Vliet, Young and Verbeek (1998): four poles, scaled to the requested
+// sigma by matching the filter's variance, run forwards and backwards; the cost per voxel does not
+// depend on sigma. Narrow Gaussians use the sampled kernel directly, because no low-order
+// recursion represents them closely and the kernel is short there.
+// Both work on "lanes": m independent signals stored side by side, element k of lane j at
+// base[k * stride + j], so the compiler vectorises across lanes. The border is continued by the
+// edge value.
 #pragma once
 
 #include <cstddef>
@@ -14,21 +16,29 @@ namespace voxa::algo {
 template <class T>
 class RecursiveGaussian {
  public:
+  static constexpr int kOrder = 4;
   explicit RecursiveGaussian(double sigma);
-
   // Filters the m lanes of n elements in place. `scratch` is reused between calls.
   void FilterLanes(T* base, size_t n, size_t stride, size_t m, std::vector<T>& scratch) const;
 
-  // Number of tail samples the causal pass runs past the end of a line.
-  size_t Tail() const { return tail_; }
-
  private:
-  T gain_;       // B of the recursion
-  T a_[3];       // feedback coefficients b_i / b0
-  size_t tail_;  // settle length of the edge continuation
+  T gain_;           // b0 of the recursion r[k] = b0 in[k] - sum_j a_j r[k - j]
+  T a_[kOrder];      // a_1 .. a_4
+  size_t tail_;      // samples the causal pass runs past the end to settle the edge continuation
 };
 
-// Filters a float volume of size (nx, ny, nz), x fastest, along each axis of non-unit size.
+template <class T>
+class SampledGaussian {
+ public:
+  explicit SampledGaussian(double sigma);
+  void FilterLanes(T* base, size_t n, size_t stride, size_t m, std::vector<T>& scratch) const;
+
+ private:
+  std::vector<T> weights_;  // weights_[r + d] for offsets d = -r .. r, summing to 1
+  size_t radius_;
+};
+
+// Smooths a volume of size (nx, ny, nz), x fastest, along each axis of non-unit size.
 template <class T>
 void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma);
 

@@ -1,0 +1,108 @@
+// The recursive Gaussian: its impulse response against a sampled Gaussian along each axis, the
+// rounding and clamping of 16-bit results, and the invariances a smoothing filter must have.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "voxa/exceptions.h"
+#include "voxa/filters.h"
+#include "voxa/image3d.h"
+
+namespace {
+
+using voxa::Image3d;
+
+constexpr unsigned short kImpulse = 60000;
+
+// Response of a line along `axis` to an impulse in its middle.
+std::vector<double> ImpulseResponse(double sigma, int axis, size_t n) {
+  Image3d<unsigned short> image;
+  uint64_t size[3] = {1, 1, 1};
+  size[axis] = n;
+  image.MakeRoom(size[0], size[1], size[2]);
+  image.SetAllVoxels(0);
+  image.SetVoxel(n / 2, kImpulse);
+  voxa::GrayGaussIIR(image, sigma);
+  return std::vector<double>(image.begin(), image.end());
+}
+
+TEST(GrayGaussIIR, ImpulseResponseMatchesASampledGaussianOnEveryAxis) {
+  for (const double sigma : {0.5, 0.8, 1.0, 1.5, 2.0, 3.0, 5.0, 10.0})
+    for (int axis = 0; axis < 3; ++axis) {
+      SCOPED_TRACE(::testing::Message() << "sigma " << sigma << " axis " << axis);
+      const size_t n = 2 * static_cast<size_t>(8 * sigma) + 41;
+      const std::vector<double> response = ImpulseResponse(sigma, axis, n);
+      double norm = 0;
+      for (size_t i = 0; i < n; ++i) {
+        const double d = double(i) - double(n / 2);
+        norm += std::exp(-d * d / (2 * sigma * sigma));
+      }
+      double max_error = 0, total = 0;
+      const double peak = kImpulse / norm;
+      for (size_t i = 0; i < n; ++i) {
+        const double d = double(i) - double(n / 2);
+        const double expected = peak * std::exp(-d * d / (2 * sigma * sigma));
+        max_error = std::max(max_error, std::abs(response[i] - expected));
+        total += response[i];
+      }
+      EXPECT_LT(max_error / peak, 0.01);
+      EXPECT_NEAR(total, kImpulse, 0.01 * kImpulse);  // the filter keeps the mass
+    }
+}
+
+TEST(GrayGaussIIR, ConstantImagesStayConstantAndBrightOnesDoNotOverflow) {
+  Image3d<unsigned short> image;
+  image.MakeRoom(31, 17, 5);
+  for (const unsigned short value : {0, 1, 1234, 65535}) {
+    image.SetAllVoxels(value);
+    voxa::GrayGaussIIR(image, 2.5);
+    for (unsigned short v : image) ASSERT_EQ(v, value);
+  }
+}
+
+TEST(GrayGaussIIR, TransposedInputGivesTransposedOutput) {
+  std::mt19937 rng(7);
+  Image3d<unsigned short> a, b;
+  a.MakeRoom(23, 11, 1);
+  b.MakeRoom(11, 23, 1);
+  for (uint64_t y = 0; y < 11; ++y)
+    for (uint64_t x = 0; x < 23; ++x) {
+      const unsigned short v = rng() % 4000;
+      a.SetVoxel(x, y, 0, v);
+      b.SetVoxel(y, x, 0, v);
+    }
+  voxa::GrayGaussIIR(a, 1.7);
+  voxa::GrayGaussIIR(b, 1.7);
+  for (uint64_t y = 0; y < 11; ++y)
+    for (uint64_t x = 0; x < 23; ++x) ASSERT_EQ(a.GetVoxel(x, y, 0), b.GetVoxel(y, x, 0));
+}
+
+TEST(GrayGaussIIR, KeepsTheRangeAndTheGeometry) {
+  std::mt19937 rng(3);
+  Image3d<unsigned short> image;
+  image.MakeRoom(40, 30, 3);
+  for (auto& v : image) v = 1000 + rng() % 2000;
+  image.SetResolution(voxa::Resolution({2, 2, 0.25f}));
+  voxa::GrayGaussIIR(image, 1.0);
+  for (unsigned short v : image) {
+    ASSERT_GE(v, 1000);
+    ASSERT_LT(v, 3000);
+  }
+  EXPECT_EQ(image.GetSize(), voxa::Vector3d<uint64_t>(40, 30, 3));
+  EXPECT_FLOAT_EQ(image.GetResolution().GetRes()[2], 0.25f);
+}
+
+TEST(GrayGaussIIR, ZeroSigmaIsTheIdentityAndBadSigmasAreRefused) {
+  Image3d<unsigned short> image;
+  image.MakeRoom(3, 1, 1);
+  image.SetVoxel(1, 500);
+  voxa::GrayGaussIIR(image, 0.0);
+  EXPECT_EQ(image.GetVoxel(1), 500);
+  EXPECT_THROW(voxa::GrayGaussIIR(image, -1.0), voxa::InternalException);
+  EXPECT_THROW(voxa::GrayGaussIIR(image, std::nan("")), voxa::InternalException);
+  Image3d<unsigned short> empty;
+  EXPECT_NO_THROW(voxa::GrayGaussIIR(empty, 1.0));
+}
+
+}  // namespace
