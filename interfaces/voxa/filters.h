@@ -33,8 +33,8 @@ VOXA_ALGO_API void GrayGaussIIR(Image3d<unsigned short>& image, double sigma);
 template <class T>
 void GrayCED_AOS(Image3d<unsigned short>& image, T sigma, T rho, T tau, uint64_t steps);
 
-extern template VOXA_ALGO_API void GrayCED_AOS<float>(Image3d<unsigned short>&, float, float,
-                                                      float, uint64_t);
+extern template VOXA_ALGO_API void GrayCED_AOS<float>(Image3d<unsigned short>&, float, float, float,
+                                                      uint64_t);
 extern template VOXA_ALGO_API void GrayCED_AOS<double>(Image3d<unsigned short>&, double, double,
                                                        double, uint64_t);
 

@@ -8,17 +8,17 @@ namespace voxa {
 
 enum VoxelType : int {
   kVoxelUnknown = 0,
-  kVoxelBinary = 1,   // 1-bit bilevel
-  kVoxelGray8 = 2,    // 8-bit unsigned grey
-  kVoxelGray16 = 3,   // 16-bit unsigned grey
-  kVoxelGray32 = 4,   // 32-bit unsigned grey
-  kVoxelFloat32 = 5,  // 32-bit floating-point grey
-  kVoxelFloat64 = 6,  // 64-bit floating-point grey
-  kVoxelSigned = 7,   // signed integer grey of any width
-  kVoxelRGB8 = 8,     // colour, 8 bits per channel
-  kVoxelRGB16 = 9,    // colour, 16 bits per channel
-  kVoxelPalette = 10, // indexed colour
-  kVoxelOther = 11,   // anything else: several channels, odd bit depths
+  kVoxelBinary = 1,    // 1-bit bilevel
+  kVoxelGray8 = 2,     // 8-bit unsigned grey
+  kVoxelGray16 = 3,    // 16-bit unsigned grey
+  kVoxelGray32 = 4,    // 32-bit unsigned grey
+  kVoxelFloat32 = 5,   // 32-bit floating-point grey
+  kVoxelFloat64 = 6,   // 64-bit floating-point grey
+  kVoxelSigned = 7,    // signed integer grey of any width
+  kVoxelRGB8 = 8,      // colour, 8 bits per channel
+  kVoxelRGB16 = 9,     // colour, 16 bits per channel
+  kVoxelPalette = 10,  // indexed colour
+  kVoxelOther = 11,    // anything else: several channels, odd bit depths
 };
 
 // File formats a name may be read or written in; kFormatAuto picks one from the extension.

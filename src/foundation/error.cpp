@@ -28,6 +28,8 @@ Error& Error::operator=(const Error& other) {
   return *this;
 }
 
-const char* Error::what() const noexcept { return message.c_str(); }
+const char* Error::what() const noexcept {
+  return message.c_str();
+}
 
 }  // namespace trel

@@ -99,8 +99,7 @@ void FrameSequence::LoadFrame(voxa::Image3d<unsigned short>& image, uint64_t i) 
         throw Error("Frame i=%" PRIu64 ": Image data cannot be loaded! (%s)", i, reason.c_str());
       WidenFrame(image, narrow);
     } else {
-      throw Error("Frame i=%" PRIu64
-                  ": Image data cannot be loaded! (Unsupported voxel type (%s))",
+      throw Error("Frame i=%" PRIu64 ": Image data cannot be loaded! (Unsupported voxel type (%s))",
                   i, voxa::VoxelTypeToString(type));
     }
   } catch (const voxa::IOException& e) {

@@ -31,7 +31,9 @@ void WriteNoisyFrames(const ScratchDir& dir, int frames, uint64_t depth, T top) 
   }
 }
 
-bool Exists(const std::string& name) { return std::filesystem::exists(name); }
+bool Exists(const std::string& name) {
+  return std::filesystem::exists(name);
+}
 
 TEST(CEDFiltering, WritesEveryFrameUnderTheInputNames) {
   ScratchDir in, out;
@@ -62,8 +64,8 @@ TEST(CEDFiltering, FloatAndDoubleInstancesAgreeOnStacks) {
 
 TEST(CEDFiltering, NoFramesMeansNothingIsTouched) {
   ScratchDir out;
-  EXPECT_NO_THROW(trel::CEDFiltering<double>("/no/such/folder", out.path().c_str(), 1, 0, 1.0,
-                                             4.0, 1.0, 1));
+  EXPECT_NO_THROW(
+      trel::CEDFiltering<double>("/no/such/folder", out.path().c_str(), 1, 0, 1.0, 4.0, 1.0, 1));
   EXPECT_TRUE(std::filesystem::is_empty(out.path()));
 }
 

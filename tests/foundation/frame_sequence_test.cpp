@@ -123,8 +123,8 @@ TEST(FrameSequence, TryReadImageReportsInsteadOfThrowing) {
   std::string reason;
   EXPECT_FALSE(trel::TryReadImage(image, "/no/such/file.tif", reason));
   EXPECT_EQ(reason.rfind("voxa::IOException: ", 0), 0u) << reason;
-  EXPECT_TRUE(trel::TryReadImage(image, (std::string(TREL_TEST_CORPUS) + "/valid_gray8.tif").c_str(),
-                                 reason));
+  EXPECT_TRUE(trel::TryReadImage(
+      image, (std::string(TREL_TEST_CORPUS) + "/valid_gray8.tif").c_str(), reason));
 }
 
 TEST(FrameSequence, SavesUnderThePrefixAndReportsFailures) {

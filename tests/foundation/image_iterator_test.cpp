@@ -22,7 +22,8 @@ Image3d<unsigned short> Sized(uint64_t x, uint64_t y, uint64_t z) {
 
 std::vector<uint64_t> Visit(Image3d<unsigned short>& image, const VOI<>& box) {
   std::vector<uint64_t> indices;
-  for (ImageIterator<unsigned short> it(image, box); !it.AtEnd(); ++it) indices.push_back(it.Index());
+  for (ImageIterator<unsigned short> it(image, box); !it.AtEnd(); ++it)
+    indices.push_back(it.Index());
   return indices;
 }
 

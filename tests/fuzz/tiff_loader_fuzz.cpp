@@ -33,16 +33,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string link = [] {
     std::string l = "/tmp/voxa-fuzz-" + std::to_string(getpid()) + ".tif";
     unlink(l.c_str());
-    if (symlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), l.c_str()) != 0) return std::string();
+    if (symlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), l.c_str()) != 0)
+      return std::string();
     return l;
   }();
   if (link.empty()) return 0;
   try {
     switch (voxa::ReadImageType(link.c_str(), 0)) {
-      case voxa::kVoxelGray8: TryRead<unsigned char>(link); break;
-      case voxa::kVoxelGray16: TryRead<unsigned short>(link); break;
-      case voxa::kVoxelFloat32: TryRead<float>(link); break;
-      default: TryRead<bool>(link); break;
+      case voxa::kVoxelGray8:
+        TryRead<unsigned char>(link);
+        break;
+      case voxa::kVoxelGray16:
+        TryRead<unsigned short>(link);
+        break;
+      case voxa::kVoxelFloat32:
+        TryRead<float>(link);
+        break;
+      default:
+        TryRead<bool>(link);
+        break;
     }
   } catch (const voxa::IOException&) {
   }

@@ -2,8 +2,8 @@
 // by other writers (compressions, byte orders, tiles), the names of refused voxel types, and
 // broken or forged files, which must raise IOException and nothing worse.
 #include <gtest/gtest.h>
-#include <tiffio.h>
 #include <sys/resource.h>
+#include <tiffio.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -203,11 +203,11 @@ TEST(TiffIo, RefusesVoxelTypesThatDoNotMatchTheImage) {
 }
 
 TEST(TiffIo, BrokenFilesRaiseIOException) {
-  const char* broken[] = {"empty.tif",          "header_only.tif",      "truncated_pixels.tif",
-                          "garbage.tif",        "wrong_magic.tif",      "forged_size.tif",
-                          "forged_size_stack.tif", "strip_past_end.tif",
-                          "zero_width.tif",     "ifd_loop.tif",         "ifd_offset_past_end.tif",
-                          "mixed_pages.tif",    "bits12.tif"};
+  const char* broken[] = {
+      "empty.tif",       "header_only.tif", "truncated_pixels.tif",    "garbage.tif",
+      "wrong_magic.tif", "forged_size.tif", "forged_size_stack.tif",   "strip_past_end.tif",
+      "zero_width.tif",  "ifd_loop.tif",    "ifd_offset_past_end.tif", "mixed_pages.tif",
+      "bits12.tif"};
   for (const char* file : broken) {
     SCOPED_TRACE(file);
     const std::string name = std::string(TREL_TEST_CORPUS) + "/" + file;
@@ -247,8 +247,7 @@ TEST(TiffIo, MissingFilesAndFoldersRaiseIOException) {
   EXPECT_THROW(voxa::ReadImageType((dir / "image.png").c_str(), 0), voxa::IOException);
   const Image3d<unsigned char> image = RandomImage<unsigned char>(4, 4, 1, 3);
   EXPECT_THROW(image.SaveImage((dir / "no/such/folder/a.tif").c_str()), voxa::IOException);
-  EXPECT_THROW(Image3d<unsigned char>().SaveImage((dir / "empty.tif").c_str()),
-               voxa::IOException);
+  EXPECT_THROW(Image3d<unsigned char>().SaveImage((dir / "empty.tif").c_str()), voxa::IOException);
 }
 
 TEST(TiffIo, SavingLeavesNoTemporaryFilesAndReplacesOldFiles) {

@@ -56,7 +56,9 @@ struct Grid {
 };
 
 // Tensor components: 0 xx, 1 yy, 2 zz, 3 xy, 4 xz, 5 yz.
-inline int Off(int p, int q) { return 3 + p + q - 1; }
+inline int Off(int p, int q) {
+  return 3 + p + q - 1;
+}
 
 template <class T>
 inline T CentralDiff(const T* u, size_t i, size_t c, size_t n, size_t s) {
@@ -68,8 +70,7 @@ inline T CentralDiff(const T* u, size_t i, size_t c, size_t n, size_t s) {
 template <class T>
 class CedStep {
  public:
-  CedStep(const Grid& grid, T sigma, T rho, T tau)
-      : g_(grid), sigma_(sigma), rho_(rho), tau_(tau) {
+  CedStep(const Grid& grid, T sigma, T rho, T tau) : g_(grid), sigma_(sigma), rho_(rho), tau_(tau) {
     for (auto& c : tensor_) c.resize(g_.count);
     smooth_.resize(g_.count);
     rhs_.resize(g_.count);
@@ -249,8 +250,8 @@ class CedStep {
 
   void SolveAxis(int l, T c) {
     if (l == 2) {
-      algo::SolveDiffusionLanes(solve_.data(), cond_.data(), g_.n[2], g_.stride[2], g_.stride[2],
-                                c, scratch_);
+      algo::SolveDiffusionLanes(solve_.data(), cond_.data(), g_.n[2], g_.stride[2], g_.stride[2], c,
+                                scratch_);
       return;
     }
     if (l == 1) {
@@ -305,9 +306,8 @@ void GrayCED_AOS(Image3d<unsigned short>& image, T sigma, T rho, T tau, uint64_t
   if (grid.dims == 0) return;
   const T scale = T(kWorkingRange) / (hi - lo);
   std::vector<T> u(grid.count);
-  std::transform(image.begin(), image.end(), u.begin(), [&](unsigned short v) {
-    return (T(v) - lo) * scale;
-  });
+  std::transform(image.begin(), image.end(), u.begin(),
+                 [&](unsigned short v) { return (T(v) - lo) * scale; });
   const double max_sub = grid.dims == 3 ? kMaxSubStep3D : kMaxSubStep2D;
   const uint64_t sub = std::max<uint64_t>(1, uint64_t(std::ceil(double(tau) / max_sub)));
   CedStep<T> step(grid, sigma, rho, T(tau / T(sub)));

@@ -14,8 +14,8 @@ constexpr double kSettleSigmas = 8.0;        // tail length of the edge continua
 constexpr size_t kLaneBlock = 32;            // rows gathered per block when filtering along x
 
 // Poles of the fourth-order filter, optimised for sigma = 2 (van Vliet, Young & Verbeek 1998).
-const std::complex<double> kPoles[4] = {{1.13228, 1.28114}, {1.13228, -1.28114},
-                                        {1.78534, 0.46763}, {1.78534, -0.46763}};
+const std::complex<double> kPoles[4] = {
+    {1.13228, 1.28114}, {1.13228, -1.28114}, {1.78534, 0.46763}, {1.78534, -0.46763}};
 
 // Variance of the forward-backward filter whose poles are kPoles^(1/q).
 double Variance(double q) {
@@ -78,9 +78,9 @@ void RecursiveGaussian<T>::FilterLanes(T* base, size_t n, size_t stride, size_t 
                                        std::vector<T>& scratch) const {
   if (n == 0 || m == 0) return;
   scratch.resize((tail_ + kOrder + 1) * m);
-  T* hist = scratch.data();       // kOrder rows of recursion history
-  T* edge = hist + kOrder * m;    // the last input sample of each lane
-  T* tail = edge + m;             // causal output on the continued tail
+  T* hist = scratch.data();     // kOrder rows of recursion history
+  T* edge = hist + kOrder * m;  // the last input sample of each lane
+  T* tail = edge + m;           // causal output on the continued tail
   std::copy(base + (n - 1) * stride, base + (n - 1) * stride + m, edge);
 
   // Causal pass, from the steady state of the first sample.

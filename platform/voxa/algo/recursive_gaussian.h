@@ -22,9 +22,9 @@ class RecursiveGaussian {
   void FilterLanes(T* base, size_t n, size_t stride, size_t m, std::vector<T>& scratch) const;
 
  private:
-  T gain_;           // b0 of the recursion r[k] = b0 in[k] - sum_j a_j r[k - j]
-  T a_[kOrder];      // a_1 .. a_4
-  size_t tail_;      // samples the causal pass runs past the end to settle the edge continuation
+  T gain_;       // b0 of the recursion r[k] = b0 in[k] - sum_j a_j r[k - j]
+  T a_[kOrder];  // a_1 .. a_4
+  size_t tail_;  // samples the causal pass runs past the end to settle the edge continuation
 };
 
 template <class T>

@@ -19,11 +19,16 @@ VoxelType PageLayout::Type() const {
   if (photometric != PHOTOMETRIC_MINISBLACK && photometric != PHOTOMETRIC_MINISWHITE)
     return kVoxelOther;
   switch (bits) {
-    case 1: return kVoxelBinary;
-    case 8: return kVoxelGray8;
-    case 16: return kVoxelGray16;
-    case 32: return kVoxelGray32;
-    default: return kVoxelOther;
+    case 1:
+      return kVoxelBinary;
+    case 8:
+      return kVoxelGray8;
+    case 16:
+      return kVoxelGray16;
+    case 32:
+      return kVoxelGray32;
+    default:
+      return kVoxelOther;
   }
 }
 

@@ -11,8 +11,8 @@ namespace {
 
 constexpr float kMicronsPerCentimetre = 1.0e4f;
 constexpr float kMicronsPerInch = 25400.0f;
-constexpr const char* kStructuralKeys[] = {"ImageJ", "images", "slices", "frames", "channels",
-                                           "hyperstack", "unit", "spacing", "loop", "mode"};
+constexpr const char* kStructuralKeys[] = {"ImageJ",     "images", "slices",  "frames", "channels",
+                                           "hyperstack", "unit",   "spacing", "loop",   "mode"};
 
 bool IsStructural(const std::string& key) {
   for (const char* k : kStructuralKeys)
@@ -20,7 +20,9 @@ bool IsStructural(const std::string& key) {
   return false;
 }
 
-bool IsUsable(float v) { return std::isfinite(v) && v > 0.0f; }
+bool IsUsable(float v) {
+  return std::isfinite(v) && v > 0.0f;
+}
 
 // Micrometres per unit named in an ImageJ "unit=" entry; 0 when the unit is not a length we know.
 float MicronsPerUnit(const Description& d) {

@@ -43,14 +43,16 @@ PageStack ScanPages(TiffFile& file) {
   PageStack stack;
   stack.layout = tiff::ReadLayout(file);
   char* text = nullptr;
-  if (TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text)) stack.description = tiff::ParseDescription(text);
+  if (TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text))
+    stack.description = tiff::ParseDescription(text);
   stack.resolution = tiff::ReadResolution(tif, stack.description);
   do {
     const PageLayout page = tiff::ReadLayout(file);
     if (page.reduced) continue;
     if (!page.SameGeometry(stack.layout))
       throw IOException("Slices of different size or type in '" + file.path() + "'");
-    if (stack.pages.size() >= kMaxPages) throw IOException("Too many slices in '" + file.path() + "'");
+    if (stack.pages.size() >= kMaxPages)
+      throw IOException("Too many slices in '" + file.path() + "'");
     stack.pages.push_back(TIFFCurrentDirectory(tif));
   } while (TIFFReadDirectory(tif));
   if (file.HasErrors()) file.Fail("Broken directory chain in file");
@@ -58,18 +60,30 @@ PageStack ScanPages(TiffFile& file) {
   return stack;
 }
 
-bool Accepts(VoxelType type, const unsigned char*) { return type == kVoxelGray8; }
-bool Accepts(VoxelType type, const unsigned short*) { return type == kVoxelGray16; }
+bool Accepts(VoxelType type, const unsigned char*) {
+  return type == kVoxelGray8;
+}
+bool Accepts(VoxelType type, const unsigned short*) {
+  return type == kVoxelGray16;
+}
 bool Accepts(VoxelType type, const bool*) {
   return type == kVoxelBinary || type == kVoxelGray8 || type == kVoxelGray16;
 }
 bool Accepts(VoxelType type, const float*) {
   return type == kVoxelFloat32 || type == kVoxelGray8 || type == kVoxelGray16;
 }
-const char* ImageTypeName(const unsigned char*) { return "8-bit"; }
-const char* ImageTypeName(const unsigned short*) { return "16-bit"; }
-const char* ImageTypeName(const bool*) { return "binary"; }
-const char* ImageTypeName(const float*) { return "float"; }
+const char* ImageTypeName(const unsigned char*) {
+  return "8-bit";
+}
+const char* ImageTypeName(const unsigned short*) {
+  return "16-bit";
+}
+const char* ImageTypeName(const bool*) {
+  return "binary";
+}
+const char* ImageTypeName(const float*) {
+  return "float";
+}
 
 uint64_t FileSize(const TiffFile& file) {
   struct stat st {};
@@ -226,8 +240,8 @@ template void Image3d<unsigned char>::ReadImage(const char*, const VOI<>*, bool,
                                                 const Vector3d<float>*, const Resolution*);
 template void Image3d<unsigned short>::ReadImage(const char*, const VOI<>*, bool, int,
                                                  const Vector3d<float>*, const Resolution*);
-template void Image3d<bool>::ReadImage(const char*, const VOI<>*, bool, int,
-                                       const Vector3d<float>*, const Resolution*);
+template void Image3d<bool>::ReadImage(const char*, const VOI<>*, bool, int, const Vector3d<float>*,
+                                       const Resolution*);
 template void Image3d<float>::ReadImage(const char*, const VOI<>*, bool, int,
                                         const Vector3d<float>*, const Resolution*);
 

@@ -108,9 +108,9 @@ void WriteSlice(TiffFile& file, const Image3d<T>& image, uint64_t z, bool compre
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows_per_strip);
   TIFFSetField(tif, TIFFTAG_COMPRESSION, compress ? COMPRESSION_LZW : COMPRESSION_NONE);
   if (compress)
-    TIFFSetField(tif, TIFFTAG_PREDICTOR,
-                 Traits::kFormat == SAMPLEFORMAT_IEEEFP ? PREDICTOR_FLOATINGPOINT
-                                                       : PREDICTOR_HORIZONTAL);
+    TIFFSetField(
+        tif, TIFFTAG_PREDICTOR,
+        Traits::kFormat == SAMPLEFORMAT_IEEEFP ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL);
   tiff::WriteResolution(tif, image.GetResolution());
   if (depth > 1) {
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
@@ -146,7 +146,8 @@ void Image3d<T>::SaveImage(const char* file_name, int format, bool compress,
     Image3d<T>(*this, region).SaveImage(file_name, format, compress, nullptr);
     return;
   }
-  if (IsEmpty()) throw IOException(std::string("Cannot save an empty image to '") + file_name + "'");
+  if (IsEmpty())
+    throw IOException(std::string("Cannot save an empty image to '") + file_name + "'");
   if (size_[0] > UINT32_MAX || size_[1] > UINT32_MAX)
     throw IOException(std::string("Image too large for a TIFF file: '") + file_name + "'");
   const std::string final_name = file_name;
@@ -154,8 +155,7 @@ void Image3d<T>::SaveImage(const char* file_name, int format, bool compress,
   const bool big = count_ * sizeof(typename SampleTraits<T>::Stored) > kBigTiffThreshold;
   {
     TiffFile file = TiffFile::OpenForWriting(temporary.fd(), file_name, big ? "w8" : "w");
-    const std::string description =
-        tiff::ComposeDescription(description_, size_[2], resolution_);
+    const std::string description = tiff::ComposeDescription(description_, size_[2], resolution_);
     for (uint64_t z = 0; z < size_[2]; ++z) WriteSlice(file, *this, z, compress, description);
     file.Close();
   }
