@@ -10,7 +10,7 @@
 namespace voxa {
 
 // Gaussian smoothing with standard deviation `sigma` voxels along x, y and (for stacks) z, with the
-// image border continued by its edge value. From sigma 2 on it is the fourth-order recursive
+// image border continued by its edge value. From sigma 1 on it is the fourth-order recursive
 // filter of van Vliet, Young and Verbeek run forwards and backwards along each axis (cost per
 // voxel independent of sigma); narrower Gaussians, which no low-order recursion represents
 // closely, use the sampled kernel of radius 4 sigma. Results are rounded to the nearest integer

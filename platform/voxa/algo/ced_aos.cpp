@@ -24,9 +24,11 @@ namespace voxa {
 
 namespace {
 
-constexpr double kAlpha = 0.001;         // diffusivity across structure
-constexpr double kCoherenceC = 1.0;      // threshold C of the coherence, at a 0..255 grey scale
-constexpr double kWorkingRange = 255.0;  // grey values are scaled to 0..kWorkingRange
+constexpr double kAlpha = 0.001;     // diffusivity across structure
+constexpr double kCoherenceC = 1.0;  // threshold C of the coherence, at a 0..255 grey scale
+constexpr double kWorkingRange = 255.0;
+constexpr double kNegligibleExponent =
+    60.0;  // exp(-60) ~ 1e-26  // grey values are scaled to 0..kWorkingRange
 constexpr size_t kLaneBlock = 32;
 // The mixed terms are explicit, which bounds the stable time step: longer steps are split into
 // sub-steps of at most this length (more axis pairs in 3D, so a shorter bound there).
@@ -46,13 +48,9 @@ struct Grid {
         count(im.GetImageSize()),
         dims(int(n[0] > 1) + int(n[1] > 1) + int(n[2] > 1)) {}
 
-  template <class F>
-  void ForEach(F&& f) const {
-    size_t i = 0;
-    for (size_t z = 0; z < n[2]; ++z)
-      for (size_t y = 0; y < n[1]; ++y)
-        for (size_t x = 0; x < n[0]; ++x, ++i) f(i, std::array<size_t, 3>{x, y, z});
-  }
+  // Blocks of n[axis] * stride[axis] voxels: within each, voxel i and i + stride are neighbours
+  // along the axis for the first (n - 1) * stride positions.
+  size_t Block(int axis) const { return n[axis] * stride[axis]; }
 };
 
 // Tensor components: 0 xx, 1 yy, 2 zz, 3 xy, 4 xz, 5 yz.
@@ -60,11 +58,52 @@ inline int Off(int p, int q) {
   return 3 + p + q - 1;
 }
 
+// Central differences along an axis (n voxels apart by stride s), one-sided at reflecting ends.
 template <class T>
-inline T CentralDiff(const T* u, size_t i, size_t c, size_t n, size_t s) {
-  const size_t hi = c + 1 < n ? i + s : i;
-  const size_t lo = c > 0 ? i - s : i;
-  return (u[hi] - u[lo]) / T(2);
+void AxisDifference(const T* u, T* out, size_t n, size_t s, size_t count) {
+  if (n < 2) {
+    std::fill(out, out + count, T(0));
+    return;
+  }
+  for (size_t b = 0; b < count; b += n * s) {
+    const T* v = u + b;
+    T* o = out + b;
+    for (size_t i = 0; i < s; ++i) o[i] = (v[i + s] - v[i]) / 2;
+    for (size_t i = s; i < (n - 1) * s; ++i) o[i] = (v[i + s] - v[i - s]) / 2;
+    for (size_t i = (n - 1) * s; i < n * s; ++i) o[i] = (v[i] - v[i - s]) / 2;
+  }
+}
+
+// out[i] = (d[i] + d[i + s]) / 2 * (g[i] + g[i + s]) / 2 * factor between neighbours along the
+// axis, 0 on the last voxel of each line: the flux from i to i + s.
+template <class T>
+void AxisFlux(const T* d, const T* g, T* out, T factor, size_t n, size_t s, size_t count) {
+  for (size_t b = 0; b < count; b += n * s) {
+    const size_t inner = (n - 1) * s;
+    for (size_t i = b; i < b + inner; ++i) out[i] = factor * (d[i] + d[i + s]) * (g[i] + g[i + s]);
+    std::fill(out + b + inner, out + b + n * s, T(0));
+  }
+}
+
+// out[i] = (d[i] + d[i + s]) / 2, the conductance between neighbours along the axis; 0 on the
+// last voxel of each line, where the line ends.
+template <class T>
+void AxisMean(const T* d, T* out, size_t n, size_t s, size_t count) {
+  for (size_t b = 0; b < count; b += n * s) {
+    const size_t inner = (n - 1) * s;
+    for (size_t i = b; i < b + inner; ++i) out[i] = (d[i] + d[i + s]) / 2;
+    std::fill(out + b + inner, out + b + n * s, T(0));
+  }
+}
+
+// rhs[i] += flux[i] - flux[i - s]: what flows to the next voxel leaves, what comes from the
+// previous one arrives, so the sum of rhs is kept.
+template <class T>
+void AddDivergence(const T* flux, T* rhs, size_t n, size_t s, size_t count) {
+  for (size_t b = 0; b < count; b += n * s) {
+    for (size_t i = b; i < b + s; ++i) rhs[i] += flux[i];
+    for (size_t i = b + s; i < b + n * s; ++i) rhs[i] += flux[i] - flux[i - s];
+  }
 }
 
 template <class T>
@@ -76,6 +115,7 @@ class CedStep {
     rhs_.resize(g_.count);
     solve_.resize(g_.count);
     cond_.resize(g_.count);
+    flux_.resize(g_.count);
   }
 
   void Run(std::vector<T>& u) {
@@ -93,18 +133,22 @@ class CedStep {
   void StructureTensor(const std::vector<T>& u) {
     smooth_ = u;
     Smooth(smooth_, sigma_);
-    const T* v = smooth_.data();
-    g_.ForEach([&](size_t i, const std::array<size_t, 3>& c) {
-      T d[3];
-      for (int k = 0; k < 3; ++k) d[k] = CentralDiff(v, i, c[k], g_.n[k], g_.stride[k]);
-      for (int p = 0; p < 3; ++p) tensor_[p][i] = d[p] * d[p];
-      tensor_[3][i] = d[0] * d[1];
-      tensor_[4][i] = d[0] * d[2];
-      tensor_[5][i] = d[1] * d[2];
-    });
-    const int comps = g_.n[2] > 1 ? 6 : 4;
-    for (int k = 0; k < comps; ++k)
-      if (k != 2) Smooth(tensor_[k], rho_);
+    for (int k = 0; k < 3; ++k)
+      AxisDifference(smooth_.data(), tensor_[k].data(), g_.n[k], g_.stride[k], g_.count);
+    T* dx = tensor_[0].data();
+    T* dy = tensor_[1].data();
+    T* dz = tensor_[2].data();
+    for (size_t i = 0; i < g_.count; ++i) {
+      tensor_[3][i] = dx[i] * dy[i];
+      tensor_[4][i] = dx[i] * dz[i];
+      tensor_[5][i] = dy[i] * dz[i];
+      dx[i] *= dx[i];
+      dy[i] *= dy[i];
+      dz[i] *= dz[i];
+    }
+    const bool volume = g_.n[2] > 1;
+    for (int k = 0; k < 6; ++k)
+      if (volume || k == 0 || k == 1 || k == 3) Smooth(tensor_[k], rho_);
   }
 
   // Replaces the structure tensor by the diffusion tensor, voxel by voxel.
@@ -128,7 +172,8 @@ class CedStep {
   }
 
   static T Beta(T kappa) {
-    if (!(kappa > T(0))) return T(0);
+    // exp(-C / kappa) is below the resolution of T long before kappa reaches 0.
+    if (!(kappa > T(kCoherenceC) / T(kNegligibleExponent))) return T(0);
     return T(1 - kAlpha) * std::exp(-T(kCoherenceC) / kappa);
   }
 
@@ -214,36 +259,29 @@ class CedStep {
   // neighbours i and i + e_p, so that what leaves one voxel enters the other.
   void MixedTerms(const std::vector<T>& u) {
     rhs_ = u;
-    const T* uu = u.data();
+    // The gradients go to buffers that are free at this point of the step.
+    std::vector<T>* gradient[3] = {&smooth_, &solve_, &cond_};
+    for (int q = 0; q < 3; ++q)
+      if (g_.n[q] > 1)
+        AxisDifference(u.data(), gradient[q]->data(), g_.n[q], g_.stride[q], g_.count);
     for (int p = 0; p < 3; ++p)
       for (int q = 0; q < 3; ++q) {
         if (p == q || g_.n[p] < 2 || g_.n[q] < 2) continue;
-        const T* d = tensor_[Off(p, q)].data();
-        const size_t sp = g_.stride[p], sq = g_.stride[q], nq = g_.n[q];
-        g_.ForEach([&](size_t i, const std::array<size_t, 3>& c) {
-          if (c[p] + 1 >= g_.n[p]) return;
-          const size_t j = i + sp;
-          const T grad = (CentralDiff(uu, i, c[q], nq, sq) + CentralDiff(uu, j, c[q], nq, sq)) / 2;
-          const T flux = tau_ * (d[i] + d[j]) / 2 * grad;
-          rhs_[i] += flux;
-          rhs_[j] -= flux;
-        });
+        AxisFlux(tensor_[Off(p, q)].data(), gradient[q]->data(), flux_.data(), tau_ / 4, g_.n[p],
+                 g_.stride[p], g_.count);
+        AddDivergence(flux_.data(), rhs_.data(), g_.n[p], g_.stride[p], g_.count);
       }
   }
 
   void Aos(std::vector<T>& u) {
     const T c = T(g_.dims) * tau_;
+    const T weight = T(1) / T(g_.dims);
     std::fill(u.begin(), u.end(), T(0));
     for (int l = 0; l < 3; ++l) {
       if (g_.n[l] < 2) continue;
-      const T* d = tensor_[l].data();
-      const size_t s = g_.stride[l];
-      g_.ForEach([&](size_t i, const std::array<size_t, 3>& pos) {
-        cond_[i] = pos[l] + 1 < g_.n[l] ? (d[i] + d[i + s]) / 2 : T(0);
-      });
+      AxisMean(tensor_[l].data(), cond_.data(), g_.n[l], g_.stride[l], g_.count);
       solve_ = rhs_;
       SolveAxis(l, c);
-      const T weight = T(1) / T(g_.dims);
       for (size_t i = 0; i < g_.count; ++i) u[i] += weight * solve_[i];
     }
   }
@@ -280,7 +318,7 @@ class CedStep {
   const Grid& g_;
   T sigma_, rho_, tau_;
   std::array<std::vector<T>, 6> tensor_;
-  std::vector<T> smooth_, rhs_, solve_, cond_, scratch_, block_f_, block_g_;
+  std::vector<T> smooth_, rhs_, solve_, cond_, flux_, scratch_, block_f_, block_g_;
 };
 
 template <class T>
@@ -313,7 +351,7 @@ void GrayCED_AOS(Image3d<unsigned short>& image, T sigma, T rho, T tau, uint64_t
   CedStep<T> step(grid, sigma, rho, T(tau / T(sub)));
   for (uint64_t k = 0; k < steps * sub; ++k) step.Run(u);
   std::transform(u.begin(), u.end(), image.begin(), [&](T v) {
-    return static_cast<unsigned short>(std::clamp(std::nearbyint(v / scale + lo), lo, hi));
+    return static_cast<unsigned short>(std::clamp(v / scale + lo, lo, hi) + T(0.5));
   });
 }
 

@@ -18,8 +18,10 @@ void GrayGaussIIR(Image3d<unsigned short>& image, double sigma) {
   std::vector<float> work(image.begin(), image.end());
   algo::GaussianSmoothVolume(work.data(), image.GetSizeX(), image.GetSizeY(), image.GetSizeZ(),
                              sigma);
+  // Round half up after clamping; the values are non-negative there, so truncation of v + 0.5
+  // rounds, and the loop vectorises (a call to nearbyint would not).
   std::transform(work.begin(), work.end(), image.begin(), [](float v) {
-    return static_cast<unsigned short>(std::clamp(std::nearbyint(v), 0.0f, 65535.0f));
+    return static_cast<unsigned short>(std::clamp(v, 0.0f, 65535.0f) + 0.5f);
   });
 }
 

@@ -8,10 +8,10 @@ namespace voxa::algo {
 
 namespace {
 
-constexpr double kRecursiveFromSigma = 2.0;  // below: the sampled kernel
+constexpr double kRecursiveFromSigma = 1.0;  // below: the sampled kernel
 constexpr double kKernelSigmas = 4.0;        // radius of the sampled kernel
 constexpr double kSettleSigmas = 8.0;        // tail length of the edge continuation
-constexpr size_t kLaneBlock = 32;            // rows gathered per block when filtering along x
+constexpr size_t kLaneBlock = 64;            // rows gathered per block when filtering along x
 
 // Poles of the fourth-order filter, optimised for sigma = 2 (van Vliet, Young & Verbeek 1998).
 const std::complex<double> kPoles[4] = {
@@ -55,21 +55,20 @@ RecursiveGaussian<T>::RecursiveGaussian(double sigma) {
   tail_ = static_cast<size_t>(std::ceil(kSettleSigmas * sigma)) + 8;
 }
 
-// One step r = b0 in - a1 r1 - a2 r2 - a3 r3 - a4 r4 on m lanes; `h` holds r1 .. r4 as four rows
-// of m and is shifted.
-template <class T>
-static inline void Step(const T* in, T* out, T* h, size_t m, T b0, const T* a) {
-  T* h1 = h;
-  T* h2 = h + m;
-  T* h3 = h + 2 * m;
-  T* h4 = h + 3 * m;
-  for (size_t j = 0; j < m; ++j) {
-    const T r = b0 * in[j] - a[0] * h1[j] - a[1] * h2[j] - a[2] * h3[j] - a[3] * h4[j];
-    h4[j] = h3[j];
-    h3[j] = h2[j];
-    h2[j] = h1[j];
-    h1[j] = r;
-    out[j] = r;
+// The recursion r[k] = b0 in[k] - sum_j a_j r[k - j] on m lanes, where row(k) gives the address
+// of row k: the outputs themselves serve as the history, so nothing is shifted.
+template <class T, class RowOf, class InputOf>
+static inline void Recurse(T b0, const T* a, size_t m, long first, long last, long dir, RowOf row,
+                           InputOf input) {
+  for (long k = first; k != last + dir; k += dir) {
+    const T* in = input(k);
+    const T* r1 = row(k - dir);
+    const T* r2 = row(k - 2 * dir);
+    const T* r3 = row(k - 3 * dir);
+    const T* r4 = row(k - 4 * dir);
+    T* out = row(k);
+    for (size_t j = 0; j < m; ++j)
+      out[j] = b0 * in[j] - a[0] * r1[j] - a[1] * r2[j] - a[2] * r3[j] - a[3] * r4[j];
   }
 }
 
@@ -77,21 +76,26 @@ template <class T>
 void RecursiveGaussian<T>::FilterLanes(T* base, size_t n, size_t stride, size_t m,
                                        std::vector<T>& scratch) const {
   if (n == 0 || m == 0) return;
-  scratch.resize((tail_ + kOrder + 1) * m);
-  T* hist = scratch.data();     // kOrder rows of recursion history
-  T* edge = hist + kOrder * m;  // the last input sample of each lane
-  T* tail = edge + m;           // causal output on the continued tail
+  // Rows 0 .. n-1 are the lanes, n .. n+tail-1 the continued tail; rows before 0 (causal) and
+  // after the tail (anticausal) hold the steady state of the edge values.
+  scratch.resize((tail_ + 2) * m);
+  T* first = scratch.data();
+  T* edge = first + m;
+  T* tail = edge + m;
+  std::copy(base, base + m, first);
   std::copy(base + (n - 1) * stride, base + (n - 1) * stride + m, edge);
-
-  // Causal pass, from the steady state of the first sample.
-  for (int r = 0; r < kOrder; ++r) std::copy(base, base + m, hist + r * m);
-  for (size_t k = 0; k < n; ++k) Step(base + k * stride, base + k * stride, hist, m, gain_, a_);
-  for (size_t k = 0; k < tail_; ++k) Step(edge, tail + k * m, hist, m, gain_, a_);
-
-  // Anticausal pass, from the steady state of the edge value at the end of the tail.
-  for (int r = 0; r < kOrder; ++r) std::copy(edge, edge + m, hist + r * m);
-  for (size_t k = tail_; k-- > 0;) Step(tail + k * m, tail + k * m, hist, m, gain_, a_);
-  for (size_t k = n; k-- > 0;) Step(base + k * stride, base + k * stride, hist, m, gain_, a_);
+  const long ln = static_cast<long>(n), end = ln + static_cast<long>(tail_);
+  auto causal_row = [&](long k) -> T* {
+    if (k < 0) return first;
+    return k < ln ? base + size_t(k) * stride : tail + size_t(k - ln) * m;
+  };
+  auto causal_input = [&](long k) -> const T* { return k < ln ? base + size_t(k) * stride : edge; };
+  Recurse(gain_, a_, m, 0, end - 1, 1, causal_row, causal_input);
+  auto anticausal_row = [&](long k) -> T* {
+    if (k >= end) return edge;
+    return k < ln ? base + size_t(k) * stride : tail + size_t(k - ln) * m;
+  };
+  Recurse(gain_, a_, m, end - 1, 0, -1, anticausal_row, anticausal_row);
 }
 
 template <class T>
@@ -107,6 +111,19 @@ SampledGaussian<T>::SampledGaussian(double sigma)
   for (double v : w) weights_.push_back(static_cast<T>(v / sum));
 }
 
+// out[j] = sum_t w[t] in[t * step + j] for j < count, one tap at a time (each pass vectorises).
+template <class T>
+static void Convolve(const T* __restrict in, size_t step, const std::vector<T>& weights,
+                     T* __restrict out, size_t count) {
+  const T w0 = weights[0];
+  for (size_t j = 0; j < count; ++j) out[j] = w0 * in[j];
+  for (size_t t = 1; t < weights.size(); ++t) {
+    const T wt = weights[t];
+    const T* __restrict row = in + t * step;
+    for (size_t j = 0; j < count; ++j) out[j] += wt * row[j];
+  }
+}
+
 template <class T>
 void SampledGaussian<T>::FilterLanes(T* base, size_t n, size_t stride, size_t m,
                                      std::vector<T>& scratch) const {
@@ -118,38 +135,32 @@ void SampledGaussian<T>::FilterLanes(T* base, size_t n, size_t stride, size_t m,
     const size_t src = std::min(n - 1, k < r ? 0 : k - r);
     std::copy(base + src * stride, base + src * stride + m, scratch.data() + k * m);
   }
-  for (size_t k = 0; k < n; ++k) {
-    T* out = base + k * stride;
-    const T* in = scratch.data() + k * m;
-    for (size_t j = 0; j < m; ++j) out[j] = weights_[0] * in[j];
-    for (size_t t = 1; t < weights_.size(); ++t) {
-      const T w = weights_[t];
-      const T* row = in + t * m;
-      for (size_t j = 0; j < m; ++j) out[j] += w * row[j];
-    }
-  }
+  for (size_t k = 0; k < n; ++k)
+    Convolve(scratch.data() + k * m, m, weights_, base + k * stride, m);
 }
 
 namespace {
+
+// Along x the lines are contiguous: blocks of rows are gathered into lanes, filtered and put back.
+template <class T, class Filter>
+void FilterRows(const Filter& filter, T* data, size_t nx, size_t rows, std::vector<T>& scratch) {
+  std::vector<T> block;
+  for (size_t r0 = 0; r0 < rows; r0 += kLaneBlock) {
+    const size_t m = std::min(kLaneBlock, rows - r0);
+    block.resize(nx * m);
+    for (size_t j = 0; j < m; ++j)
+      for (size_t x = 0; x < nx; ++x) block[x * m + j] = data[(r0 + j) * nx + x];
+    filter.FilterLanes(block.data(), nx, m, m, scratch);
+    for (size_t j = 0; j < m; ++j)
+      for (size_t x = 0; x < nx; ++x) data[(r0 + j) * nx + x] = block[x * m + j];
+  }
+}
 
 template <class T, class Filter>
 void SmoothAxes(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) {
   std::vector<T> scratch;
   const size_t plane = nx * ny;
-  if (nx > 1) {
-    // Along x the lines are contiguous: gather blocks of rows into lanes.
-    std::vector<T> block;
-    const size_t rows = ny * nz;
-    for (size_t r0 = 0; r0 < rows; r0 += kLaneBlock) {
-      const size_t m = std::min(kLaneBlock, rows - r0);
-      block.resize(nx * m);
-      for (size_t j = 0; j < m; ++j)
-        for (size_t x = 0; x < nx; ++x) block[x * m + j] = data[(r0 + j) * nx + x];
-      filter.FilterLanes(block.data(), nx, m, m, scratch);
-      for (size_t j = 0; j < m; ++j)
-        for (size_t x = 0; x < nx; ++x) data[(r0 + j) * nx + x] = block[x * m + j];
-    }
-  }
+  if (nx > 1) FilterRows(filter, data, nx, ny * nz, scratch);
   if (ny > 1)
     for (size_t z = 0; z < nz; ++z) filter.FilterLanes(data + z * plane, ny, nx, nx, scratch);
   if (nz > 1) filter.FilterLanes(data, nz, plane, plane, scratch);

@@ -1,4 +1,4 @@
-// Gaussian smoothing along the axes of a volume. Broad Gaussians (sigma >= 2) use the fourth-order
+// Gaussian smoothing along the axes of a volume. Gaussians from sigma 1 on use the fourth-order
 // recursive filter of van Vliet, Young and Verbeek (1998): four poles, scaled to the requested
 // sigma by matching the filter's variance, run forwards and backwards; the cost per voxel does not
 // depend on sigma. Narrow Gaussians use the sampled kernel directly, because no low-order
