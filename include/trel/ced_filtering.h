@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "trel/export.h"
+#include "trel/progress.h"
 
 namespace trel {
 
@@ -20,9 +21,21 @@ void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_sl
                   uint64_t num_frames, T ced_param1, T ced_param2, T ced_param3,
                   uint64_t ced_steps);
 
+// The same, reporting progress after every saved frame.
+template <class T>
+void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_slices,
+                  uint64_t num_frames, T ced_param1, T ced_param2, T ced_param3, uint64_t ced_steps,
+                  const ProgressCallback& progress);
+
 extern template TREL_API void CEDFiltering<float>(const char*, const char*, uint64_t, uint64_t,
                                                   float, float, float, uint64_t);
 extern template TREL_API void CEDFiltering<double>(const char*, const char*, uint64_t, uint64_t,
                                                    double, double, double, uint64_t);
+extern template TREL_API void CEDFiltering<float>(const char*, const char*, uint64_t, uint64_t,
+                                                  float, float, float, uint64_t,
+                                                  const ProgressCallback&);
+extern template TREL_API void CEDFiltering<double>(const char*, const char*, uint64_t, uint64_t,
+                                                   double, double, double, uint64_t,
+                                                   const ProgressCallback&);
 
 }  // namespace trel

@@ -15,8 +15,8 @@ namespace trel {
 
 template <class T>
 void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_slices,
-                  uint64_t num_frames, T ced_param1, T ced_param2, T ced_param3,
-                  uint64_t ced_steps) {
+                  uint64_t num_frames, T ced_param1, T ced_param2, T ced_param3, uint64_t ced_steps,
+                  const ProgressCallback& progress) {
   voxa::Image3d<unsigned short> image;
   const FrameSequence sequence{in_folder, out_folder, num_slices, num_frames};
   for (uint64_t i = 0; i < num_frames; ++i) {
@@ -34,12 +34,25 @@ void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_sl
     } catch (...) {
       throw Error("Frame i=%" PRIu64 ": Filtering failed! (Unknown exception caught)", i);
     }
+    if (progress) progress(i, num_frames);
   }
+}
+
+template <class T>
+void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_slices,
+                  uint64_t num_frames, T ced_param1, T ced_param2, T ced_param3,
+                  uint64_t ced_steps) {
+  CEDFiltering<T>(in_folder, out_folder, num_slices, num_frames, ced_param1, ced_param2, ced_param3,
+                  ced_steps, ProgressCallback());
 }
 
 template TREL_API void CEDFiltering<float>(const char*, const char*, uint64_t, uint64_t, float,
                                            float, float, uint64_t);
 template TREL_API void CEDFiltering<double>(const char*, const char*, uint64_t, uint64_t, double,
                                             double, double, uint64_t);
+template TREL_API void CEDFiltering<float>(const char*, const char*, uint64_t, uint64_t, float,
+                                           float, float, uint64_t, const ProgressCallback&);
+template TREL_API void CEDFiltering<double>(const char*, const char*, uint64_t, uint64_t, double,
+                                            double, double, uint64_t, const ProgressCallback&);
 
 }  // namespace trel

@@ -62,6 +62,19 @@ TEST(CEDFiltering, FloatAndDoubleInstancesAgreeOnStacks) {
   for (uint64_t i = 0; i < a.GetImageSize(); ++i) ASSERT_NEAR(a.GetVoxel(i), b.GetVoxel(i), 2);
 }
 
+TEST(CEDFiltering, ReportsProgressAfterEverySavedFrame) {
+  ScratchDir in, out;
+  WriteNoisyFrames<unsigned short>(in, 2, 1, 1000);
+  std::vector<uint64_t> seen;
+  trel::CEDFiltering<double>(in.path().c_str(), out.path().c_str(), 1, 2, 1.0, 2.0, 1.0, 1,
+                             [&](uint64_t i, uint64_t n) {
+                               EXPECT_EQ(n, 2u);
+                               EXPECT_TRUE(Exists(out / ("t00" + std::to_string(i) + ".tif")));
+                               seen.push_back(i);
+                             });
+  EXPECT_EQ(seen, (std::vector<uint64_t>{0, 1}));
+}
+
 TEST(CEDFiltering, NoFramesMeansNothingIsTouched) {
   ScratchDir out;
   EXPECT_NO_THROW(

@@ -1,7 +1,11 @@
 #include "tiff_file.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -24,7 +28,8 @@ int TiffFile::OnError(TIFF*, void* self, const char* module, const char* fmt, va
   vsnprintf(text, sizeof text, fmt, args);
   std::string& errors = *static_cast<std::string*>(self);
   if (!errors.empty()) errors += "; ";
-  if (module && *module) errors += std::string(module) + ": ";
+  if (module && *module && std::strcmp(module, "TIFFOpen") != 0)
+    errors += std::string(module) + ": ";
   errors += text;
   return 1;  // handled: nothing reaches the console
 }
@@ -39,6 +44,10 @@ void TiffFile::Open(const char* mode, int fd) {
 }
 
 TiffFile TiffFile::OpenForReading(const char* path) {
+  // The system's own words for a missing or unreadable file, rather than libtiff's.
+  if (access(path, R_OK) != 0)
+    throw IOException(std::string("Cannot open file '") + path + "' (" + std::strerror(errno) +
+                      ")");
   TiffFile file;
   file.path_ = path;
   file.Open("r", -1);
