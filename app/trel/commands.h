@@ -58,6 +58,20 @@ int RunFilter(const FilterOptions& options, std::ostream& out, std::ostream& err
 ExitCode FilterErrorCode(const std::string& message, const std::filesystem::path& in_folder);
 void AddFilterCommand(CLI::App& app, CommandContext& context);
 
+// track
+struct TrackOptions {
+  std::filesystem::path in, out;
+  std::optional<uint64_t> frames;  // empty: count tTTT.tif from t000.tif
+  std::optional<uint64_t> slices;  // empty: those of frame 0
+  std::string method = "levelset";
+  float curv_weight = 0.3f, fg_weight = 1.0f, bg_weight = 1.0f, bg_factor = 1.0f;
+  uint64_t max_iter = 50, min_size = 100, overlap = 3, border = 0;
+  bool json = false;
+};
+// `terminal`: a progress line goes to `err` after every frame.
+int RunTrack(const TrackOptions& options, std::ostream& out, std::ostream& err, bool terminal);
+void AddTrackCommand(CLI::App& app, CommandContext& context);
+
 // preview
 struct PreviewOptions {
   std::filesystem::path data, png;

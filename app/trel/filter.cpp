@@ -95,7 +95,7 @@ void AddFilterCommand(CLI::App& app, CommandContext& context) {
                   "tensor, in voxels")
       ->capture_default_str()
       ->check(CLI::NonNegativeNumber);
-  sub->add_option("--tau", o->tau, "Time step (stable for any value, accurate up to about 5)")
+  sub->add_option("--tau", o->tau, "Time step (longer steps run as stable sub-steps)")
       ->capture_default_str()
       ->check(CLI::NonNegativeNumber);
   sub->add_option("--steps", o->steps, "Number of time steps (diffusion time = steps * tau)")

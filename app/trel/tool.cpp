@@ -47,6 +47,7 @@ int RunTool(int argc, const char* const* argv, std::ostream& out, std::ostream& 
   AddValidateCommand(app, context);
   AddEvalCommand(app, context);
   AddFilterCommand(app, context);
+  AddTrackCommand(app, context);
   AddPreviewCommand(app, context);
   try {
     app.parse(argc, argv);

@@ -1,0 +1,31 @@
+// A one-line progress report on a terminal: frames done, elapsed time and the time left,
+// estimated from the mean time per frame so far. Rewrites its line in place with "\r".
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace trel::tool {
+
+class ProgressLine {
+ public:
+  ProgressLine(std::ostream& err, std::string what);
+  // Frame `frame` (0-based) of `count` is done.
+  void Update(uint64_t frame, uint64_t count);
+  // Ends the line, if one was started.
+  void Finish();
+  double ElapsedSeconds() const;
+
+ private:
+  std::ostream& err_;
+  std::string what_;
+  std::chrono::steady_clock::time_point start_;
+  bool started_ = false;
+};
+
+// "1:05" for 65 seconds, "1:02:03" from an hour on.
+std::string ClockText(double seconds);
+
+}  // namespace trel::tool

@@ -1,0 +1,168 @@
+// `trel track IN OUT`: segments and tracks a folder of frames with the library, the frame and
+// slice counts found from the folder, the parameters as named options whose defaults suit
+// fluorescent nuclei, a progress line on a terminal and a JSON summary on request.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "commands.h"
+#include "frame_files.h"
+#include "label_image.h"
+#include "progress_line.h"
+#include "track_file.h"
+#include "trel/error.h"
+#include "trel/fls_lab_tracking.h"
+
+namespace trel::tool {
+
+namespace {
+
+void PrepareFolders(const TrackOptions& o) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(o.in, error))
+    throw ToolError(kExitNoInput, "input folder " + o.in.string() + " does not exist");
+  std::filesystem::create_directories(o.out, error);
+  if (error || !std::filesystem::is_directory(o.out))
+    throw ToolError(kExitCannotCreate, "cannot create folder " + o.out.string());
+}
+
+struct Sequence {
+  uint64_t frames = 0;
+  uint64_t slices = 1;
+};
+
+Sequence FindSequence(const TrackOptions& o) {
+  const FrameFiles files(o.in, "t");
+  Sequence s;
+  s.frames = o.frames ? *o.frames : files.CountFrames();
+  if (s.frames == 0) throw ToolError(kExitNoInput, o.in.string() + " holds no t000.tif");
+  if (o.slices) {
+    s.slices = *o.slices;
+  } else {
+    LabelImage first;
+    ReadLabelImage(files.Name(0), first);
+    s.slices = first.GetSizeZ();
+  }
+  return s;
+}
+
+// The library's message decides the status: a missing frame, a frame that cannot be written,
+// or bad data.
+ExitCode TrackErrorCode(const std::string& message, const std::filesystem::path& in) {
+  if (message.find("cannot be saved") != std::string::npos ||
+      message.find("cannot be written") != std::string::npos)
+    return kExitIoError;
+  return FilterErrorCode(message, in);
+}
+
+nlohmann::json Summary(const TrackOptions& o, const Sequence& s, double seconds) {
+  const std::vector<TrackLine> tracks = ReadTrackFile(o.out / "res_track.txt");
+  uint64_t divisions = 0;
+  std::set<uint64_t> parents;
+  for (const TrackLine& t : tracks)
+    if (t.parent) parents.insert(t.parent);
+  divisions = parents.size();
+  nlohmann::json j;
+  j["in"] = o.in.string();
+  j["out"] = o.out.string();
+  j["method"] = o.method;
+  j["frames"] = s.frames;
+  j["slices"] = s.slices;
+  j["tracks"] = tracks.size();
+  j["divisions"] = divisions;
+  j["seconds"] = seconds;
+  j["seconds_per_frame"] = seconds / double(s.frames);
+  j["parameters"] = {{"curv_weight", o.curv_weight}, {"fg_weight", o.fg_weight},
+                     {"bg_weight", o.bg_weight},     {"bg_factor", o.bg_factor},
+                     {"max_iter", o.max_iter},       {"min_size", o.min_size},
+                     {"overlap", o.overlap},         {"border", o.border}};
+  return j;
+}
+
+}  // namespace
+
+int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool terminal) {
+  return RunReporting("track", err, [&] {
+    PrepareFolders(o);
+    const Sequence s = FindSequence(o);
+    ProgressLine progress(err, "trel track");
+    const ProgressCallback report = [&](uint64_t i, uint64_t n) {
+      if (terminal) progress.Update(i, n);
+    };
+    try {
+      FlsLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, o.fg_weight,
+                     o.bg_weight, o.max_iter, o.min_size, o.overlap, o.border, o.bg_factor, report);
+    } catch (const Error& e) {
+      progress.Finish();
+      throw ToolError(TrackErrorCode(e.what(), o.in), e.what());
+    }
+    progress.Finish();
+    const nlohmann::json summary = Summary(o, s, progress.ElapsedSeconds());
+    if (o.json) {
+      out << summary.dump(2) << "\n";
+      return;
+    }
+    out << "tracked " << s.frames << " frame(s) of " << s.slices << " slice(s) in "
+        << ClockText(summary["seconds"]) << ": " << summary["tracks"] << " tracks, "
+        << summary["divisions"] << " divisions; masks and res_track.txt in " << o.out.string()
+        << "\n";
+  });
+}
+
+void AddTrackCommand(CLI::App& app, CommandContext& context) {
+  CLI::App* sub = app.add_subcommand(
+      "track",
+      "Segments and tracks the cells of IN/tTTT.tif: OUT/maskTTT.tif (16-bit, every cell "
+      "carrying its track label) and the lineage file OUT/res_track.txt.");
+  auto o = std::make_shared<TrackOptions>();
+  auto frames = std::make_shared<uint64_t>(0);
+  auto slices = std::make_shared<uint64_t>(0);
+  sub->add_option("IN", o->in, "Folder of the frames t000.tif, t001.tif, ...")->required();
+  sub->add_option("OUT", o->out, "Folder for the results (created when missing)")->required();
+  CLI::Option* frames_option = sub->add_option(
+      "--frames", *frames, "Number of frames [default: t000.tif, t001.tif, ... counted]");
+  CLI::Option* slices_option =
+      sub->add_option("--slices", *slices, "Slices per frame [default: those of frame 0]");
+  sub->add_option("--method", o->method, "Segmentation method")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"levelset"}));
+  sub->add_option("--curv-weight", o->curv_weight, "Weight of the boundary smoothing")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  sub->add_option("--fg-weight", o->fg_weight, "Weight of the cell (foreground) region term")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  sub->add_option("--bg-weight", o->bg_weight, "Weight of the background region term")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  sub->add_option("--bg-factor", o->bg_factor,
+                  "Factor of the background weight in frames after the first")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  sub->add_option("--max-iter", o->max_iter, "Iteration limit of every level-set evolution")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  sub->add_option("--min-size", o->min_size, "Smallest object kept, in voxels")
+      ->capture_default_str();
+  sub->add_option("--overlap", o->overlap,
+                  "Fragments of at most overlap^2 (2D) or overlap^3 (3D) voxels touching a cell "
+                  "join it; 0 switches merging off")
+      ->capture_default_str();
+  sub->add_option("--border", o->border,
+                  "Objects within this many voxels of the left, right, top or bottom edge are "
+                  "dropped; 0 keeps all")
+      ->capture_default_str();
+  sub->add_flag("--json", o->json, "Print a JSON summary of the run instead of a sentence");
+  sub->callback([&context, o, frames, slices, frames_option, slices_option] {
+    TrackOptions run = *o;
+    if (frames_option->count()) run.frames = *frames;
+    if (slices_option->count()) run.slices = *slices;
+    context.exit_code = RunTrack(run, context.out, context.err, isatty(STDERR_FILENO) == 1);
+  });
+}
+
+}  // namespace trel::tool

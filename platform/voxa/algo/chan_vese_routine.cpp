@@ -1,0 +1,83 @@
+// ChanVeseRoutine and the argument checks shared by the two Chan-Vese factories.
+#include "chan_vese_routine.h"
+
+#include <cmath>
+#include <utility>
+
+#include "voxa/exceptions.h"
+
+namespace voxa::fls {
+template class Routine<int>;
+}  // namespace voxa::fls
+
+namespace voxa::algo {
+
+ChanVeseRoutine::ChanVeseRoutine(std::string name, const Image3d<float>& speed,
+                                 std::vector<unsigned short> start,
+                                 const Image3d<bool>* mutable_mask,
+                                 const ChanVeseSettings& settings)
+    : name_(std::move(name)), speed_(speed), start_(std::move(start)), settings_(settings) {
+  if (mutable_mask) mutable_mask_.emplace(*mutable_mask);
+}
+
+ChanVeseRoutine::~ChanVeseRoutine() = default;
+
+void ChanVeseRoutine::Initialize() {
+  level_set_.reset();
+  auto level_set = std::make_unique<TwoListLevelSet>(
+      speed_, mutable_mask_ ? &*mutable_mask_ : nullptr, settings_);
+  level_set->Start(start_.data());
+  level_set_ = std::move(level_set);
+}
+
+size_t ChanVeseRoutine::IterateUntilConvergence(size_t max_iter) {
+  Started("IterateUntilConvergence");
+  return level_set_->Evolve(max_iter);
+}
+
+void ChanVeseRoutine::Mask(bool* buffer, fls::ResultCreator::ResType type, bool invert) const {
+  Started("Mask").WriteMask(buffer, type, invert);
+}
+
+void ChanVeseRoutine::Labels(unsigned short* buffer, bool only_foreground) const {
+  Started("Labels").WriteLabels(buffer, only_foreground);
+}
+
+const TwoListLevelSet& ChanVeseRoutine::Started(const char* operation) const {
+  if (!level_set_) throw InternalException(name_ + ": " + operation + " called before Initialize");
+  return *level_set_;
+}
+
+namespace {
+void CheckWeight(const char* routine, const char* name, float weight) {
+  if (!std::isfinite(weight) || weight < 0)
+    throw InternalException(std::string(routine) + ": " + name +
+                            " must be a finite non-negative number, not " + std::to_string(weight));
+}
+}  // namespace
+
+void CheckChanVeseSettings(const char* routine, const ChanVeseSettings& settings) {
+  CheckWeight(routine, "curv_weight", settings.curv_weight);
+  CheckWeight(routine, "fg_weight", settings.fg_weight);
+  CheckWeight(routine, "bg_weight", settings.bg_weight);
+  if (settings.smoothing_sweeps < 0)
+    throw InternalException(std::string(routine) + ": count must not be negative, not " +
+                            std::to_string(settings.smoothing_sweeps));
+}
+
+template <class T>
+void CheckSameSize(const char* routine, const char* what, const Image3d<T>& image,
+                   const Image3d<float>& speed) {
+  if (image.GetSize() == speed.GetSize()) return;
+  auto text = [](const Vector3d<uint64_t>& s) {
+    return std::to_string(s[0]) + " x " + std::to_string(s[1]) + " x " + std::to_string(s[2]);
+  };
+  throw InternalException(std::string(routine) + ": the " + what + " is " + text(image.GetSize()) +
+                          " voxels but the speed image " + text(speed.GetSize()));
+}
+
+template void CheckSameSize(const char*, const char*, const Image3d<bool>&, const Image3d<float>&);
+template void CheckSameSize(const char*, const char*, const Image3d<unsigned short>&,
+                            const Image3d<float>&);
+
+}  // namespace voxa::algo

@@ -1,0 +1,50 @@
+// ChanVeseRoutine: the Routine<int> behind both Chan-Vese factories. It keeps the start labels
+// and the settings, builds the two-list level set on Initialize and answers Mask and Labels from
+// it; a two-phase start is the one-label case of a multi-label one.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "two_list_level_set.h"
+#include "voxa/fls.h"
+#include "voxa/image3d.h"
+
+namespace voxa::algo {
+
+class ChanVeseRoutine final : public fls::Routine<int> {
+ public:
+  // `name` prefixes the messages of the routine's failures. `start` holds one label per voxel
+  // of `speed`; `mutable_mask` (may be null) is copied.
+  ChanVeseRoutine(std::string name, const Image3d<float>& speed, std::vector<unsigned short> start,
+                  const Image3d<bool>* mutable_mask, const ChanVeseSettings& settings);
+  ~ChanVeseRoutine() override;
+
+  void Initialize() override;
+  size_t IterateUntilConvergence(size_t max_iter) override;
+  void Mask(bool* buffer, fls::ResultCreator::ResType type, bool invert) const override;
+  void Labels(unsigned short* buffer, bool only_foreground) const override;
+
+ private:
+  const TwoListLevelSet& Started(const char* operation) const;
+
+  std::string name_;
+  const Image3d<float>& speed_;
+  std::vector<unsigned short> start_;
+  std::optional<Image3d<bool>> mutable_mask_;
+  ChanVeseSettings settings_;
+  std::unique_ptr<TwoListLevelSet> level_set_;
+};
+
+// Throws InternalException naming `routine` unless the weights are finite and non-negative and
+// count is not negative.
+void CheckChanVeseSettings(const char* routine, const ChanVeseSettings& settings);
+
+// Throws InternalException naming `routine` and `what` unless `image` has the sizes of `speed`.
+template <class T>
+void CheckSameSize(const char* routine, const char* what, const Image3d<T>& image,
+                   const Image3d<float>& speed);
+
+}  // namespace voxa::algo

@@ -1,0 +1,197 @@
+// GibouFedkiw: hybrid k-means two-phase segmentation. The means start from Otsu's split and are
+// first refined by k-means on the histogram (cheap); then each round assigns every voxel to the
+// phase of smaller weighted squared distance, smooths the phase boundary by a majority vote and
+// recomputes the means from the smoothed phases, until a round gives the same phases as the one
+// before or the round count is spent.
+#include "voxa/gibou_fedkiw.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "histogram.h"
+#include "majority_filter.h"
+#include "recursive_gaussian.h"
+#include "voxa/exceptions.h"
+
+namespace voxa {
+
+namespace {
+
+// Bins of the histograms that start the means and place the detection scale.
+constexpr size_t kHistogramBins = 4096;
+// Histogram k-means steps before the rounds on the image; it converges in a few.
+constexpr int kHistogramSteps = 100;
+// Detection scale of 16-bit input: smoothing in voxels, and the percentile that ends the
+// histogram's bright tail for the triangle split.
+constexpr double kDetectionSigma = 1.0;
+constexpr double kTailPercentile = 0.999;
+// The saturating curve is tabulated in kCurveSteps steps per unit (t - b), up to kCurveRange
+// units, beyond which it is 1 to single precision.
+constexpr size_t kCurveSteps = 64;
+constexpr size_t kCurveRange = 24;
+
+struct PhaseMeans {
+  double fg = 0, bg = 0;
+};
+
+void CheckWeights(float fg_weight, float bg_weight) {
+  for (const float w : {fg_weight, bg_weight})
+    if (!std::isfinite(w) || w < 0)
+      throw InternalException("GibouFedkiw: the weights must be finite non-negative numbers, not " +
+                              std::to_string(fg_weight) + " and " + std::to_string(bg_weight));
+  if (fg_weight == 0 && bg_weight == 0)
+    throw InternalException("GibouFedkiw: the weights must not both be zero");
+}
+
+// The value at which fg_weight (v - fg)^2 equals bg_weight (v - bg)^2 between the two means;
+// brighter voxels are foreground.
+double PhaseThreshold(const PhaseMeans& m, float fg_weight, float bg_weight) {
+  const double a = std::sqrt(double(fg_weight)), b = std::sqrt(double(bg_weight));
+  return (a * m.fg + b * m.bg) / (a + b);
+}
+
+// Block length of the single-precision partial sums, added up in double precision.
+constexpr size_t kSumBlock = 4096;
+
+template <class T>
+PhaseMeans MeansOf(const T* values, const bool* mask, size_t n) {
+  double all = 0, fg = 0;
+  uint64_t fg_count = 0;
+  for (size_t start = 0; start < n; start += kSumBlock) {
+    const size_t end = std::min(n, start + kSumBlock);
+    float block_all = 0, block_fg = 0;
+    unsigned block_count = 0;
+    for (size_t i = start; i < end; ++i) {
+      const float v = static_cast<float>(values[i]);
+      block_all += v;
+      block_fg += mask[i] ? v : 0.0f;
+      block_count += mask[i];
+    }
+    all += block_all;
+    fg += block_fg;
+    fg_count += block_count;
+  }
+  PhaseMeans m;
+  const uint64_t bg_count = n - fg_count;
+  m.fg = fg_count ? fg / double(fg_count) : (n ? all / double(n) : 0);
+  m.bg = bg_count ? (all - fg) / double(bg_count) : m.fg;
+  return m;
+}
+
+// k-means on the histogram from Otsu's split: the means the image rounds start from.
+PhaseMeans StartMeans(const float* v, size_t n, float fg_weight, float bg_weight) {
+  const algo::Histogram histogram = algo::Histogram::OfFloat(v, n, kHistogramBins);
+  double threshold = histogram.OtsuThreshold();
+  PhaseMeans means;
+  for (int step = 0; step < kHistogramSteps; ++step) {
+    const algo::Histogram::Split split = histogram.MeansAround(threshold);
+    means = {split.above, split.below};
+    const double next = PhaseThreshold(means, fg_weight, bg_weight);
+    if (next == threshold || !(means.fg > means.bg)) break;
+    threshold = next;
+  }
+  return means;
+}
+
+// The hybrid k-means rounds on float values; `out` is already sized like `in`.
+void Segment(const Image3d<float>& in, Image3d<bool>& out, float fg_weight, float bg_weight,
+             size_t count) {
+  const size_t n = in.GetImageSize();
+  const float* v = in.begin();
+  bool* phases = out.begin();
+  std::fill(phases, phases + n, false);
+  PhaseMeans means = StartMeans(v, n, fg_weight, bg_weight);
+  algo::MajorityFilter majority(in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
+  std::unique_ptr<bool[]> assigned(new bool[n]), smoothed(new bool[n]);
+  if (count == 0 && means.fg > means.bg) {  // the start split alone
+    const double threshold = PhaseThreshold(means, fg_weight, bg_weight);
+    for (size_t i = 0; i < n; ++i) phases[i] = v[i] > threshold;
+  }
+  for (size_t round = 0; round < count; ++round) {
+    if (!(means.fg > means.bg)) {  // no brighter phase: nothing is foreground
+      std::fill(phases, phases + n, false);
+      return;
+    }
+    const double threshold = PhaseThreshold(means, fg_weight, bg_weight);
+    for (size_t i = 0; i < n; ++i) assigned[i] = v[i] > threshold;
+    majority.Apply(assigned.get(), smoothed.get());
+    const bool changed = !std::equal(phases, phases + n, smoothed.get());
+    std::copy(smoothed.get(), smoothed.get() + n, phases);
+    means = MeansOf(v, phases, n);
+    if (!changed) break;
+  }
+}
+
+template <class T>
+void TakeGeometry(const Image3d<T>& in, Image3d<bool>& out) {
+  out.MakeRoom(in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
+  out.SetResolution(in.GetResolution());
+  out.SetOffset(in.GetOffset());
+  out.SetDescription(in.GetDescription());
+}
+
+template <class T>
+void ReportMeans(const Image3d<T>& in, const Image3d<bool>& out, float& fg_mean, float& bg_mean) {
+  const PhaseMeans m = MeansOf(in.begin(), out.begin(), in.GetImageSize());
+  fg_mean = static_cast<float>(m.fg);
+  bg_mean = static_cast<float>(m.bg);
+}
+
+// The detection scale of a 16-bit image: the lightly smoothed intensity above the background
+// peak b, in units of the triangle split's distance t - b from it, through the saturating curve
+// 1 - 2^(-(v - b) / (t - b)). The background maps near 0, anything well above t near 1, and t
+// itself to one half, whatever the brightness of the objects.
+void DetectionScale(const Image3d<unsigned short>& in, Image3d<float>& out) {
+  out.MakeRoom(in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
+  std::copy(in.begin(), in.end(), out.begin());
+  algo::GaussianSmoothVolume(out.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ(),
+                             kDetectionSigma);
+  const size_t n = out.GetImageSize();
+  const algo::Histogram full = algo::Histogram::OfFloat(out.begin(), n, kHistogramBins);
+  const float low = static_cast<float>(full.Percentile(0.0));
+  const float tail = static_cast<float>(full.Percentile(kTailPercentile));
+  const algo::Histogram h = algo::Histogram::OfFloat(out.begin(), n, kHistogramBins, low, tail);
+  const double background = h.Mode(), split = h.TriangleThreshold();
+  if (!(split > background)) {
+    std::fill(out.begin(), out.end(), 0.0f);
+    return;
+  }
+  // The curve from a table with linear interpolation: a per-voxel exp would cost more than
+  // the whole rest of the segmentation.
+  std::vector<float> table(kCurveSteps * kCurveRange + 2);
+  for (size_t k = 0; k < table.size(); ++k)
+    table[k] = static_cast<float>(1.0 - std::exp2(-double(k) / kCurveSteps));
+  const float scale = static_cast<float>(kCurveSteps / (split - background));
+  const float b = static_cast<float>(background), last = float(table.size() - 2);
+  std::transform(out.begin(), out.end(), out.begin(), [&](float v) {
+    const float position = std::clamp((v - b) * scale, 0.0f, last);
+    const size_t k = static_cast<size_t>(position);
+    const float f = position - float(k);
+    return table[k] + f * (table[k + 1] - table[k]);
+  });
+}
+
+}  // namespace
+
+void GibouFedkiw(const Image3d<float>& in, Image3d<bool>& out, float fg_weight, float bg_weight,
+                 float& fg_mean, float& bg_mean, size_t count) {
+  CheckWeights(fg_weight, bg_weight);
+  TakeGeometry(in, out);
+  Segment(in, out, fg_weight, bg_weight, count);
+  ReportMeans(in, out, fg_mean, bg_mean);
+}
+
+void GibouFedkiw(const Image3d<unsigned short>& in, Image3d<bool>& out, float fg_weight,
+                 float bg_weight, float& fg_mean, float& bg_mean, size_t count) {
+  CheckWeights(fg_weight, bg_weight);
+  TakeGeometry(in, out);
+  Image3d<float> detection;
+  DetectionScale(in, detection);
+  Segment(detection, out, fg_weight, bg_weight, count);
+  ReportMeans(in, out, fg_mean, bg_mean);
+}
+
+}  // namespace voxa

@@ -1,0 +1,28 @@
+// GlobChanVeseRoutine: the two-phase Chan-Vese routine, run as the one-label case of the
+// two-list level set (label 1 is the foreground).
+#include <vector>
+
+#include "chan_vese_routine.h"
+#include "voxa/fls.h"
+
+namespace voxa::fls {
+
+Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed, const Image3d<bool>& init_mask,
+                                  const Image3d<bool>* optional, bool fixed_means, int count,
+                                  float curv_weight, float fg_weight, float bg_weight) {
+  constexpr const char* kName = "GlobChanVeseRoutine";
+  algo::ChanVeseSettings settings;
+  settings.curv_weight = curv_weight;
+  settings.fg_weight = fg_weight;
+  settings.bg_weight = bg_weight;
+  settings.smoothing_sweeps = count;
+  settings.fixed_means = fixed_means;
+  settings.shared_mean = true;
+  algo::CheckChanVeseSettings(kName, settings);
+  algo::CheckSameSize(kName, "start mask", init_mask, speed);
+  if (optional) algo::CheckSameSize(kName, "mask of mutable voxels", *optional, speed);
+  std::vector<unsigned short> start(init_mask.begin(), init_mask.end());
+  return new algo::ChanVeseRoutine(kName, speed, std::move(start), optional, settings);
+}
+
+}  // namespace voxa::fls

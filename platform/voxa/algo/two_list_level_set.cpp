@@ -1,0 +1,322 @@
+// TwoListLevelSet: the sweeps, list clean-ups and switches of the two-list scheme, and the
+// Chan-Vese force with its discrete curvature term.
+#include "two_list_level_set.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "voxa/exceptions.h"
+
+namespace voxa::algo {
+
+namespace {
+
+// Sweeps of the region force per field cycle (Shi and Karl's N_a); a boundary moves at most one
+// voxel per sweep, so this is how far it may travel between two smoothing cycles.
+constexpr int kFieldSweeps = 5;
+// End-of-iteration states remembered to recognise a boundary that only oscillates.
+constexpr size_t kRecentStates = 4;
+// A label's own mean is held at least this share of the mean foreground contrast above the
+// background, so that a label sitting on background keeps a force that empties it.
+constexpr float kMinLabelContrast = 0.1f;
+constexpr size_t kLabelCount = 65536;
+// The curvature term is the share of the neighbourhood inside the region less one half: the
+// same value whichever side the voxel is on, so that a voxel's preferred side depends on its
+// surroundings only and a lone voxel cannot flip back and forth within one sweep. A flat
+// boundary (a share of 3/8 outside and 5/8 inside in a plane) thus resists motion slightly.
+constexpr float kHalf = 0.5f;
+// The data pull on every voxel of a label no brighter than the background: out.
+constexpr float kNoContrastPull = 1.0f;
+
+uint64_t Mix(uint64_t x) {  // splitmix64's finaliser
+  x += 0x9e3779b97f4a7c15ull;
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+  return x ^ (x >> 31);
+}
+
+uint64_t VoxelKey(size_t p, unsigned short label) {
+  return Mix((uint64_t(p) << 16) | label);
+}
+
+}  // namespace
+
+TwoListLevelSet::TwoListLevelSet(const Image3d<float>& speed, const Image3d<bool>* mutable_mask,
+                                 const ChanVeseSettings& settings)
+    : speed_(speed),
+      mutable_mask_(mutable_mask),
+      settings_(settings),
+      grid_(speed.GetSizeX(), speed.GetSizeY(), speed.GetSizeZ()),
+      face_(grid_.Offsets(grid_.FaceNeighbourhood())),
+      full_(grid_.Offsets(grid_.FullNeighbourhood())) {}
+
+void TwoListLevelSet::Start(const unsigned short* labels) {
+  const size_t padded = grid_.PaddedCount();
+  value_.assign(padded, 0.0f);
+  label_.assign(padded, 0);
+  state_.assign(padded, kPadding);
+  sum_.assign(kLabelCount, 0.0);
+  count_.assign(kLabelCount, 0);
+  fg_sum_ = 0;
+  fg_count_ = 0;
+  hash_ = 0;
+  means_frozen_ = false;
+  means_stale_ = true;
+  const float* speed = speed_.begin();
+  const bool* mutable_mask = mutable_mask_ ? mutable_mask_->begin() : nullptr;
+  grid_.ForEachVoxel([&](size_t i, size_t p) {
+    value_[p] = speed[i];
+    label_[p] = labels[i];
+    state_[p] = (mutable_mask && !mutable_mask[i]) ? kFrozen : 0;
+    Account(labels[i], speed[i], +1);
+    if (labels[i]) hash_ ^= VoxelKey(p, labels[i]);
+  });
+  inner_.clear();
+  outer_.clear();
+  grid_.ForEachVoxel([&](size_t, size_t p) {
+    const bool labelled = label_[p] != 0;
+    const bool boundary = IsBoundary(p, labelled);
+    if (labelled) {
+      SetSide(p, boundary ? kInner : kInterior);
+      if (boundary) inner_.push_back(p);
+    } else {
+      SetSide(p, boundary ? kOuter : kExterior);
+      if (boundary) outer_.push_back(p);
+    }
+  });
+  means_frozen_ = settings_.fixed_means;
+}
+
+size_t TwoListLevelSet::Evolve(size_t max_iter) {
+  std::array<uint64_t, kRecentStates> recent{};
+  size_t recent_count = 0;
+  size_t iter = 0;
+  while (iter < max_iter) {
+    size_t moved = 0;
+    for (int s = 0; s < kFieldSweeps; ++s) {
+      const size_t m = Sweep(true);
+      moved += m;
+      if (m == 0) break;
+    }
+    if (settings_.curv_weight > 0)
+      for (int s = 0; s < settings_.smoothing_sweeps; ++s) {
+        const size_t m = Sweep(false);
+        moved += m;
+        if (m == 0) break;
+      }
+    ++iter;
+    if (moved == 0) break;
+    const size_t seen = std::min(recent_count, kRecentStates);
+    if (std::find(recent.begin(), recent.begin() + seen, hash_) != recent.begin() + seen) break;
+    recent[recent_count++ % kRecentStates] = hash_;
+  }
+  return iter;
+}
+
+bool TwoListLevelSet::IsBoundary(size_t p, bool labelled) const {
+  for (const ptrdiff_t o : face_)
+    if ((label_[p + o] != 0) != labelled) return true;
+  return false;
+}
+
+void TwoListLevelSet::RefreshMeans() {
+  means_stale_ = false;
+  const bool has_fg = fg_count_ > 0, has_bg = count_[0] > 0;
+  const double fg = has_fg ? fg_sum_ / double(fg_count_) : 0;
+  const double bg = has_bg ? sum_[0] / double(count_[0]) : fg;
+  common_mean_ = static_cast<float>(has_fg ? fg : bg);
+  background_mean_ = static_cast<float>(bg);
+}
+
+float TwoListLevelSet::LabelMean(unsigned short label) const {
+  if (settings_.shared_mean || count_[label] == 0) return common_mean_;
+  const float own = static_cast<float>(sum_[label] / double(count_[label]));
+  return std::max(own, background_mean_ + kMinLabelContrast * (common_mean_ - background_mean_));
+}
+
+float TwoListLevelSet::Data(size_t p, unsigned short label) {
+  if (means_stale_) RefreshMeans();
+  const float c2 = background_mean_, c1 = LabelMean(label);
+  const float contrast = c1 - c2;
+  if (!(contrast > 0)) return -kNoContrastPull;  // a phase no brighter than the background
+  // Beyond the phase means the data say nothing more, which also keeps the force monotone in
+  // the voxel value when the weights differ.
+  const float v = std::clamp(value_[p], c2, c1);
+  const float to_bg = v - c2, to_fg = v - c1;
+  return (settings_.bg_weight * to_bg * to_bg - settings_.fg_weight * to_fg * to_fg) /
+         (contrast * contrast);
+}
+
+unsigned short TwoListLevelSet::FaceLabel(size_t p) const {
+  for (const ptrdiff_t o : face_)
+    if (label_[p + o] != 0) return label_[p + o];
+  return 0;
+}
+
+TwoListLevelSet::Scan TwoListLevelSet::JoinScan(size_t p) const {
+  unsigned short found = 0;
+  int same = 0, valid = 0;
+  for (const ptrdiff_t o : full_) {
+    const size_t q = p + o;
+    if (state_[q] & kPadding) continue;
+    ++valid;
+    const unsigned short l = label_[q];
+    if (l == 0) continue;
+    if (found != 0 && l != found) return {0, 0.0f};  // joining would merge two labels
+    found = l;
+    ++same;
+  }
+  return {found, valid ? static_cast<float>(same) / static_cast<float>(valid) : 0.0f};
+}
+
+float TwoListLevelSet::StayShare(size_t p, unsigned short label) const {
+  int same = 0, valid = 0;
+  for (const ptrdiff_t o : full_) {
+    const size_t q = p + o;
+    if (state_[q] & kPadding) continue;
+    ++valid;
+    same += label_[q] == label;
+  }
+  return valid ? static_cast<float>(same) / static_cast<float>(valid) : 0.0f;
+}
+
+size_t TwoListLevelSet::Sweep(bool field) {
+  // The pull on a voxel is data + weight * (share - 1/2): the Chan-Vese force in the field
+  // cycle, the bare majority vote (no data, weight 1) in the smoothing cycle. The share lies in
+  // [0, 1], so when the data alone decide, the neighbourhood is not scanned.
+  const float weight = field ? settings_.curv_weight : 1.0f, reach = weight * kHalf;
+  size_t moved = 0;
+  // Outward motion over L_out; voxels added to L_out now wait for the next sweep.
+  for (size_t i = 0, n = outer_.size(); i < n; ++i) {
+    const size_t p = outer_[i];
+    if (Side(p) != kOuter || (state_[p] & kFrozen)) continue;
+    const float data = field ? Data(p, FaceLabel(p)) : 0.0f;
+    if (data + reach <= 0) continue;
+    const Scan scan = JoinScan(p);
+    if (scan.label != 0 && data + weight * (scan.share - kHalf) > 0) {
+      SwitchIn(p, scan.label);
+      ++moved;
+    }
+  }
+  CleanInner();
+  // Inward motion over L_in.
+  for (size_t i = 0, n = inner_.size(); i < n; ++i) {
+    const size_t p = inner_[i];
+    if (Side(p) != kInner || (state_[p] & kFrozen)) continue;
+    const unsigned short label = label_[p];
+    const float data = field ? Data(p, label) : 0.0f;
+    if (data - reach >= 0) continue;
+    if (data + weight * (StayShare(p, label) - kHalf) < 0) {
+      SwitchOut(p);
+      ++moved;
+    }
+  }
+  CleanOuter();
+  return moved;
+}
+
+void TwoListLevelSet::CleanInner() {
+  size_t keep = 0;
+  for (const size_t p : inner_) {
+    if (Side(p) != kInner || (state_[p] & kListed)) continue;
+    if (IsBoundary(p, true)) {
+      state_[p] |= kListed;
+      inner_[keep++] = p;
+    } else {
+      SetSide(p, kInterior);
+    }
+  }
+  inner_.resize(keep);
+  for (const size_t p : inner_) state_[p] &= static_cast<uint8_t>(~kListed);
+}
+
+void TwoListLevelSet::CleanOuter() {
+  size_t keep = 0;
+  for (const size_t p : outer_) {
+    if (Side(p) != kOuter || (state_[p] & kListed)) continue;
+    if (IsBoundary(p, false)) {
+      state_[p] |= kListed;
+      outer_[keep++] = p;
+    } else {
+      SetSide(p, kExterior);
+    }
+  }
+  outer_.resize(keep);
+  for (const size_t p : outer_) state_[p] &= static_cast<uint8_t>(~kListed);
+}
+
+void TwoListLevelSet::SwitchIn(size_t p, unsigned short label) {
+  Account(0, value_[p], -1);
+  Account(label, value_[p], +1);
+  hash_ ^= VoxelKey(p, label);
+  label_[p] = label;
+  SetSide(p, kInner);
+  inner_.push_back(p);
+  for (const ptrdiff_t o : face_) {
+    const size_t q = p + o;
+    if ((state_[q] & (kSideBits | kPadding)) == kExterior) {
+      SetSide(q, kOuter);
+      outer_.push_back(q);
+    }
+  }
+}
+
+void TwoListLevelSet::SwitchOut(size_t p) {
+  const unsigned short label = label_[p];
+  Account(label, value_[p], -1);
+  Account(0, value_[p], +1);
+  hash_ ^= VoxelKey(p, label);
+  label_[p] = 0;
+  SetSide(p, kOuter);
+  outer_.push_back(p);
+  for (const ptrdiff_t o : face_) {
+    const size_t q = p + o;
+    if (Side(q) == kInterior) {
+      SetSide(q, kInner);
+      inner_.push_back(q);
+    }
+  }
+}
+
+void TwoListLevelSet::Account(unsigned short label, float value, int sign) {
+  if (means_frozen_) return;
+  means_stale_ = true;
+  sum_[label] += sign * static_cast<double>(value);
+  count_[label] = static_cast<uint64_t>(static_cast<int64_t>(count_[label]) + sign);
+  if (label != 0) {
+    fg_sum_ += sign * static_cast<double>(value);
+    fg_count_ = static_cast<uint64_t>(static_cast<int64_t>(fg_count_) + sign);
+  }
+}
+
+void TwoListLevelSet::WriteMask(bool* buffer, fls::ResultCreator::ResType type, bool invert) const {
+  using fls::ResultCreator;
+  uint8_t side;
+  switch (type) {
+    case ResultCreator::kOuterBoundary:
+      side = kOuter;
+      break;
+    case ResultCreator::kInnerBoundary:
+      side = kInner;
+      break;
+    case ResultCreator::kInterior:
+      side = kInterior;
+      break;
+    case ResultCreator::kForeground:
+      grid_.ForEachVoxel([&](size_t i, size_t p) { buffer[i] = (label_[p] != 0) != invert; });
+      return;
+    default:
+      throw InternalException("fls::Routine::Mask: unknown result type " +
+                              std::to_string(static_cast<int>(type)));
+  }
+  grid_.ForEachVoxel([&](size_t i, size_t p) { buffer[i] = (Side(p) == side) != invert; });
+}
+
+void TwoListLevelSet::WriteLabels(unsigned short* buffer, bool only_foreground) const {
+  grid_.ForEachVoxel([&](size_t i, size_t p) {
+    if (!only_foreground || label_[p] != 0) buffer[i] = label_[p];
+  });
+}
+
+}  // namespace voxa::algo

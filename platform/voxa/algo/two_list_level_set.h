@@ -1,0 +1,109 @@
+// The two-list level set of Shi and Karl (2008) for multi-label Chan-Vese: a label image with an
+// inner boundary list L_in (labelled voxels with a background face neighbour) and an outer one
+// L_out (background voxels with a labelled face neighbour). A field cycle switches list voxels by
+// the sign of the Chan-Vese force; a smoothing cycle switches them by a majority vote of their
+// full neighbourhood. The region sums are updated at every switch, so the means are always those
+// of the current regions and no pass over the whole image is needed after the start.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "padded_grid.h"
+#include "voxa/fls.h"
+#include "voxa/image3d.h"
+
+namespace voxa::algo {
+
+struct ChanVeseSettings {
+  float curv_weight = 0;
+  float fg_weight = 1;
+  float bg_weight = 1;
+  int smoothing_sweeps = 2;  // majority sweeps of the smoothing cycle
+  bool fixed_means = false;  // keep the start means
+  bool shared_mean = true;   // one foreground mean over all labels
+};
+
+class TwoListLevelSet {
+ public:
+  // `mutable_mask`, when not null, marks the voxels that may change side. Both images must
+  // have the sizes of `speed` (checked by the callers).
+  TwoListLevelSet(const Image3d<float>& speed, const Image3d<bool>* mutable_mask,
+                  const ChanVeseSettings& settings);
+
+  // Sets the start labels (one per voxel, image order, 0 = background) and builds the lists
+  // and sums. One pass over the image.
+  void Start(const unsigned short* labels);
+  // Runs up to max_iter iterations (field cycle + smoothing cycle); returns how many ran.
+  size_t Evolve(size_t max_iter);
+
+  void WriteMask(bool* buffer, fls::ResultCreator::ResType type, bool invert) const;
+  void WriteLabels(unsigned short* buffer, bool only_foreground) const;
+
+ private:
+  // Voxel state bits: the side of the two-list scheme in the low two bits.
+  enum : uint8_t {
+    kExterior = 0,
+    kOuter = 1,
+    kInner = 2,
+    kInterior = 3,
+    kSideBits = 3,
+    kFrozen = 4,   // may not change side
+    kPadding = 8,  // outside the image
+    kListed = 16,  // already kept during a list clean-up
+  };
+  struct Scan {
+    unsigned short label;  // the one label of the neighbourhood, 0 when none or several
+    float share;           // share of in-image neighbours carrying the voxel's label
+  };
+
+  uint8_t Side(size_t p) const { return state_[p] & kSideBits; }
+  void SetSide(size_t p, uint8_t side) {
+    state_[p] = static_cast<uint8_t>((state_[p] & ~kSideBits) | side);
+  }
+  bool IsBoundary(size_t p, bool labelled) const;
+
+  // One sweep over L_out then L_in, of the field cycle (`field`) or of the smoothing cycle.
+  // Returns the number of voxels that switched.
+  size_t Sweep(bool field);
+  void CleanInner();
+  void CleanOuter();
+  void SwitchIn(size_t p, unsigned short label);
+  void SwitchOut(size_t p);
+  void Account(unsigned short label, float value, int sign);
+
+  // The label a background voxel would join (0 when none or several are around) and the share
+  // of its in-image full neighbours carrying it.
+  Scan JoinScan(size_t p) const;
+  // The share of p's in-image full neighbours that carry `label`.
+  float StayShare(size_t p, unsigned short label) const;
+  // Some label among p's face neighbours (0 when none).
+  unsigned short FaceLabel(size_t p) const;
+  // The data term of the Chan-Vese force on p for `label`, in units of the squared contrast.
+  float Data(size_t p, unsigned short label);
+  float LabelMean(unsigned short label) const;
+  void RefreshMeans();
+
+  const Image3d<float>& speed_;
+  const Image3d<bool>* mutable_mask_;
+  ChanVeseSettings settings_;
+  PaddedGrid grid_;
+  std::vector<ptrdiff_t> face_, full_;
+
+  std::vector<float> value_;
+  std::vector<unsigned short> label_;
+  std::vector<uint8_t> state_;
+  std::vector<size_t> inner_, outer_;  // L_in and L_out, with stale entries until cleaned
+
+  std::vector<double> sum_;  // per label; index 0 is the background
+  std::vector<uint64_t> count_;
+  double fg_sum_ = 0;
+  uint64_t fg_count_ = 0;
+  uint64_t hash_ = 0;  // XOR of a mix of (voxel, label) over the labelled voxels
+  bool means_frozen_ = false;
+  bool means_stale_ = true;  // the cached means wait for a refresh
+  float background_mean_ = 0, common_mean_ = 0;
+};
+
+}  // namespace voxa::algo

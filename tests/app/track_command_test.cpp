@@ -1,0 +1,65 @@
+// `trel track`: a synthetic sequence tracked with the defaults gives a result that passes the
+// community's rules and matches its ground truth well; failures map to their exit statuses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "commands.h"
+#include "support/test_support.h"
+
+namespace {
+
+using trel::testing::ScratchDir;
+namespace tool = trel::tool;
+
+int Tool(std::vector<std::string> args, std::string* out_text = nullptr) {
+  std::vector<const char*> argv = {"trel"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  const int status = tool::RunTool(int(argv.size()), argv.data(), out, err);
+  if (out_text) *out_text = out.str();
+  return status;
+}
+
+TEST(TrackCommand, TracksASyntheticSequenceIntoAValidResult) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "128", "--frames", "6", "--cells", "6",
+                  "--seed", "3"}),
+            0);
+  std::string summary;
+  ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res"), "--json"}, &summary), 0);
+  const nlohmann::json j = nlohmann::json::parse(summary);
+  EXPECT_EQ(j["frames"], 6);
+  EXPECT_EQ(j["slices"], 1);
+  EXPECT_EQ(j["method"], "levelset");
+  EXPECT_GT(j["tracks"].get<int>(), 0);
+  EXPECT_EQ(Tool({"validate", (dir / "res"), "--gt", (dir / "01_GT")}), 0);
+  std::string scores;
+  ASSERT_EQ(Tool({"eval", "--gt", (dir / "01_GT"), "--res", (dir / "res"), "--json"}, &scores), 0);
+  const nlohmann::json s = nlohmann::json::parse(scores);
+  EXPECT_GT(s["SEG"].get<double>(), 0.4);
+  EXPECT_GT(s["TRA"].get<double>(), 0.6);
+}
+
+TEST(TrackCommand, MissingInputAndBadOptionsHaveTheirStatus) {
+  ScratchDir dir;
+  EXPECT_EQ(Tool({"track", (dir / "none"), (dir / "res")}), tool::kExitNoInput);
+  std::filesystem::create_directories(dir / "empty");
+  EXPECT_EQ(Tool({"track", (dir / "empty"), (dir / "res")}), tool::kExitNoInput);
+  EXPECT_EQ(Tool({"track", (dir / "empty"), (dir / "res"), "--curv-weight", "0"}),
+            tool::kExitUsage);
+  EXPECT_EQ(Tool({"track", (dir / "empty"), (dir / "res"), "--method", "magic"}), tool::kExitUsage);
+}
+
+TEST(TrackCommand, AFrameMissingHalfWayIsReported) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "96", "--frames", "4", "--cells", "3"}),
+            0);
+  EXPECT_EQ(Tool({"track", (dir / "01"), (dir / "res"), "--frames", "6"}), tool::kExitNoInput);
+  EXPECT_TRUE(std::filesystem::exists(dir / "res/mask003.tif"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "res/res_track.txt"));
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+// GrayToFloatNormalized: the robust range maps to 0..1 whatever the bit depth, outliers clamp.
+#include "voxa/gray_to_float.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+using voxa::Image3d;
+
+Image3d<unsigned short> Ramp(unsigned short scale) {
+  Image3d<unsigned short> image;
+  image.MakeRoom(100, 20, 2);
+  for (uint64_t i = 0; i < image.GetImageSize(); ++i)
+    image.SetVoxel(i, static_cast<unsigned short>((i % 100) * scale));
+  return image;
+}
+
+TEST(GrayToFloatNormalized, MapsTheRobustRangeToZeroOne) {
+  const Image3d<unsigned short> image = Ramp(1);
+  Image3d<float> out;
+  voxa::GrayToFloatNormalized(image, out);
+  ASSERT_EQ(out.GetSize(), image.GetSize());
+  EXPECT_FLOAT_EQ(out.GetVoxel(0), 0.0f);
+  EXPECT_FLOAT_EQ(out.GetVoxel(99), 1.0f);
+  EXPECT_NEAR(out.GetVoxel(50), 50.0f / 99.0f, 1e-6);
+}
+
+TEST(GrayToFloatNormalized, DoesNotDependOnTheBitDepth) {
+  Image3d<float> a, b;
+  voxa::GrayToFloatNormalized(Ramp(1), a);
+  voxa::GrayToFloatNormalized(Ramp(600), b);
+  for (uint64_t i = 0; i < a.GetImageSize(); ++i) ASSERT_NEAR(a.GetVoxel(i), b.GetVoxel(i), 1e-6);
+}
+
+TEST(GrayToFloatNormalized, HotVoxelsDoNotSqueezeTheRange) {
+  Image3d<unsigned short> image = Ramp(10);
+  image.SetVoxel(0, 65535);  // one hot voxel among 4000
+  Image3d<float> out;
+  voxa::GrayToFloatNormalized(image, out);
+  EXPECT_FLOAT_EQ(out.GetVoxel(0), 1.0f);
+  EXPECT_GT(out.GetVoxel(98), 0.9f);
+}
+
+TEST(GrayToFloatNormalized, ConstantAndEmptyImages) {
+  Image3d<unsigned short> flat;
+  flat.MakeRoom(5, 5, 1);
+  flat.SetAllVoxels(300);
+  Image3d<float> out;
+  voxa::GrayToFloatNormalized(flat, out);
+  for (float v : out) EXPECT_EQ(v, 0.0f);
+  voxa::GrayToFloatNormalized(Image3d<unsigned short>(), out);
+  EXPECT_TRUE(out.IsEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,593 @@
+// The two Chan-Vese routines on the two-list level set: hand-drawn images whose result is known
+// voxel for voxel, the label rules of the multi-label routine (no merge, no new label, a label on
+// background vanishes), noisy discs and balls recovered by the Jaccard index, convergence within
+// the iteration bound, the result types of Mask, and the argument checks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/test_support.h"
+#include "voxa/exceptions.h"
+#include "voxa/fls.h"
+#include "voxa/image3d.h"
+
+namespace {
+
+using trel::testing::Draw;
+using trel::testing::Picture;
+using voxa::Image3d;
+using voxa::fls::ResultCreator;
+using voxa::fls::Routine;
+using RoutinePtr = std::unique_ptr<Routine<int>>;
+
+constexpr int kSmoothingSweeps = 2;
+constexpr size_t kMaxIter = 200;
+
+struct Weights {
+  float curv = 0, fg = 1, bg = 1;
+};
+
+RoutinePtr TwoPhase(const Image3d<float>& speed, const Image3d<bool>& start, Weights w = {},
+                    const Image3d<bool>* mutable_mask = nullptr,
+                    int smoothing_sweeps = kSmoothingSweeps) {
+  RoutinePtr r(voxa::fls::GlobChanVeseRoutine(speed, start, mutable_mask, false, smoothing_sweeps,
+                                              w.curv, w.fg, w.bg));
+  r->Initialize();
+  return r;
+}
+
+RoutinePtr MultiLabel(const Image3d<float>& speed, const Image3d<unsigned short>& start,
+                      Weights w = {}) {
+  RoutinePtr r(voxa::fls::LabGlobChanVeseRoutine(speed, start, nullptr, kSmoothingSweeps, w.curv,
+                                                 w.fg, w.bg, false));
+  r->Initialize();
+  return r;
+}
+
+Image3d<bool> MaskOf(const Routine<int>& r, const Image3d<float>& geometry,
+                     ResultCreator::ResType type = ResultCreator::kForeground,
+                     bool invert = false) {
+  Image3d<bool> mask;
+  mask.MakeRoom(geometry.GetSizeX(), geometry.GetSizeY(), geometry.GetSizeZ());
+  r.Mask(mask.begin(), type, invert);
+  return mask;
+}
+
+Image3d<unsigned short> LabelsOf(const Routine<int>& r, const Image3d<float>& geometry) {
+  Image3d<unsigned short> labels;
+  labels.MakeRoom(geometry.GetSizeX(), geometry.GetSizeY(), geometry.GetSizeZ());
+  r.Labels(labels.begin(), false);
+  return labels;
+}
+
+// A bright ball (disc when nz == 1) of `radius` on a dark background with Gaussian noise.
+Image3d<float> NoisyBall(uint64_t n, uint64_t nz, double radius, double noise, unsigned seed,
+                         Image3d<bool>* truth = nullptr) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<float> gauss(0.0f, static_cast<float>(noise));
+  Image3d<float> speed;
+  speed.MakeRoom(n, n, nz);
+  if (truth) truth->MakeRoom(n, n, nz);
+  const double c = (n - 1) / 2.0, cz = (nz - 1) / 2.0;
+  for (uint64_t z = 0; z < nz; ++z)
+    for (uint64_t y = 0; y < n; ++y)
+      for (uint64_t x = 0; x < n; ++x) {
+        const double d = std::hypot(x - c, y - c, nz > 1 ? z - cz : 0.0);
+        const bool inside = d <= radius;
+        speed.SetVoxel(x, y, z, (inside ? 1.0f : 0.0f) + gauss(rng));
+        if (truth) truth->SetVoxel(x, y, z, inside);
+      }
+  return speed;
+}
+
+// A centred box of half-width h as a start mask.
+Image3d<bool> CentreBox(const Image3d<float>& geometry, uint64_t h) {
+  Image3d<bool> mask;
+  mask.MakeRoom(geometry.GetSizeX(), geometry.GetSizeY(), geometry.GetSizeZ());
+  const uint64_t cx = geometry.GetSizeX() / 2, cy = geometry.GetSizeY() / 2,
+                 cz = geometry.GetSizeZ() / 2;
+  for (uint64_t z = 0; z < geometry.GetSizeZ(); ++z)
+    for (uint64_t y = 0; y < geometry.GetSizeY(); ++y)
+      for (uint64_t x = 0; x < geometry.GetSizeX(); ++x) {
+        const bool in_z = geometry.GetSizeZ() == 1 || (z + h >= cz && z <= cz + h);
+        mask.SetVoxel(x, y, z, in_z && x + h >= cx && x <= cx + h && y + h >= cy && y <= cy + h);
+      }
+  return mask;
+}
+
+double Jaccard(const Image3d<bool>& a, const Image3d<bool>& b) {
+  uint64_t both = 0, either = 0;
+  for (uint64_t i = 0; i < a.GetImageSize(); ++i) {
+    both += a.GetVoxel(i) && b.GetVoxel(i);
+    either += a.GetVoxel(i) || b.GetVoxel(i);
+  }
+  return either ? double(both) / double(either) : 1.0;
+}
+
+TEST(GlobChanVese, GrowsFromOneVoxelToTheBrightRectangle) {
+  const Image3d<float> speed = Draw<float>({
+      "..........",
+      "..99999...",
+      "..99999...",
+      "..99999...",
+      "..........",
+  });
+  const Image3d<bool> start = Draw<bool>({
+      "..........",
+      "..........",
+      "....1.....",
+      "..........",
+      "..........",
+  });
+  RoutinePtr r = TwoPhase(speed, start);
+  EXPECT_LT(r->IterateUntilConvergence(kMaxIter), kMaxIter);
+  EXPECT_EQ(Picture(MaskOf(*r, speed)), (std::vector<std::string>{
+                                            "..........",
+                                            "..11111...",
+                                            "..11111...",
+                                            "..11111...",
+                                            "..........",
+                                        }));
+}
+
+TEST(GlobChanVese, ShrinksAStartMaskThatOverflowsTheObject) {
+  const Image3d<float> speed = Draw<float>({
+      "........",
+      "........",
+      "..999...",
+      "..999...",
+      "........",
+      "........",
+  });
+  const Image3d<bool> start = Draw<bool>({
+      "........",
+      ".11111..",
+      ".11111..",
+      ".11111..",
+      ".11111..",
+      "........",
+  });
+  RoutinePtr r = TwoPhase(speed, start);
+  r->IterateUntilConvergence(kMaxIter);
+  EXPECT_EQ(Picture(MaskOf(*r, speed)), (std::vector<std::string>{
+                                            "........",
+                                            "........",
+                                            "..111...",
+                                            "..111...",
+                                            "........",
+                                            "........",
+                                        }));
+}
+
+TEST(GlobChanVese, MaskReportsEachPartOfTheTwoListLevelSet) {
+  const Image3d<float> speed = Draw<float>({
+      ".....",
+      ".999.",
+      ".999.",
+      ".999.",
+      ".....",
+  });
+  const Image3d<bool> start = Draw<bool>({
+      ".....",
+      ".111.",
+      ".111.",
+      ".111.",
+      ".....",
+  });
+  RoutinePtr r = TwoPhase(speed, start);
+  using Rows = std::vector<std::string>;
+  EXPECT_EQ(Picture(MaskOf(*r, speed, ResultCreator::kForeground)), Picture(start));
+  EXPECT_EQ(Picture(MaskOf(*r, speed, ResultCreator::kInterior)),
+            (Rows{".....", ".....", "..1..", ".....", "....."}));
+  EXPECT_EQ(Picture(MaskOf(*r, speed, ResultCreator::kInnerBoundary)),
+            (Rows{".....", ".111.", ".1.1.", ".111.", "....."}));
+  EXPECT_EQ(Picture(MaskOf(*r, speed, ResultCreator::kOuterBoundary)),
+            (Rows{".111.", "1...1", "1...1", "1...1", ".111."}));
+  EXPECT_EQ(Picture(MaskOf(*r, speed, ResultCreator::kForeground, true)),
+            (Rows{"11111", "1...1", "1...1", "1...1", "11111"}));
+}
+
+TEST(GlobChanVese, VoxelsOutsideTheMutableMaskKeepTheirSide) {
+  const Image3d<float> speed = Draw<float>({
+      "........",
+      ".999999.",
+      ".999999.",
+      "........",
+  });
+  const Image3d<bool> start = Draw<bool>({
+      "........",
+      "..1.....",
+      "........",
+      "......1.",
+  });
+  const Image3d<bool> mutable_mask = Draw<bool>({
+      "1111....",
+      "1111....",
+      "1111....",
+      "1111....",
+  });
+  RoutinePtr r = TwoPhase(speed, start, {}, &mutable_mask);
+  r->IterateUntilConvergence(kMaxIter);
+  EXPECT_EQ(Picture(MaskOf(*r, speed)), (std::vector<std::string>{
+                                            "........",
+                                            ".111....",
+                                            ".111....",
+                                            "......1.",
+                                        }));
+}
+
+TEST(GlobChanVese, FixedMeansKeepTheStartContrast) {
+  const Image3d<float> speed = Draw<float>({
+      "................",
+      "..2222....9999..",
+      "..2222....9999..",
+      "................",
+  });
+  const Image3d<bool> start = Draw<bool>({
+      "................",
+      "..111111111111..",
+      "..111111111111..",
+      "................",
+  });
+  // Start means 88 / 24 and 0: the level 2 lies above their midpoint. Once the zeros have left,
+  // the followed means put the midpoint at 2.75 and the level 2 leaves too.
+  for (const bool fixed : {true, false}) {
+    RoutinePtr r(
+        voxa::fls::GlobChanVeseRoutine(speed, start, nullptr, fixed, kSmoothingSweeps, 0, 1, 1));
+    r->Initialize();
+    r->IterateUntilConvergence(kMaxIter);
+    EXPECT_EQ(Picture(MaskOf(*r, speed))[1], fixed ? "..1111....1111.." : "..........1111..");
+  }
+}
+
+TEST(GlobChanVese, RecoversANoisyDiscAndConvergesWithinTheBound) {
+  for (const unsigned seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    Image3d<bool> truth;
+    const Image3d<float> speed = NoisyBall(128, 1, 30, 0.35, seed, &truth);
+    RoutinePtr r = TwoPhase(speed, CentreBox(speed, 8), {0.3f, 1, 1});
+    EXPECT_LT(r->IterateUntilConvergence(kMaxIter), kMaxIter);
+    EXPECT_GT(Jaccard(MaskOf(*r, speed), truth), 0.95);
+    // Converged: going on changes (almost) nothing.
+    const Image3d<bool> before = MaskOf(*r, speed);
+    EXPECT_LE(r->IterateUntilConvergence(kMaxIter), 5u);
+    EXPECT_GT(Jaccard(MaskOf(*r, speed), before), 0.995);
+  }
+}
+
+TEST(GlobChanVese, CurvatureRemovesIsolatedNoiseThatTheDataAloneKeep) {
+  Image3d<bool> truth;
+  const Image3d<float> speed = NoisyBall(96, 1, 20, 0.6, 7, &truth);
+  auto stray = [&](const Image3d<bool>& mask) {
+    uint64_t n = 0;
+    for (uint64_t i = 0; i < mask.GetImageSize(); ++i) n += mask.GetVoxel(i) && !truth.GetVoxel(i);
+    return n;
+  };
+  // Start from the noisy threshold itself: speckles everywhere.
+  Image3d<bool> start;
+  start.MakeRoom(96, 96, 1);
+  for (uint64_t i = 0; i < start.GetImageSize(); ++i) start.SetVoxel(i, speed.GetVoxel(i) > 0.5f);
+  RoutinePtr plain = TwoPhase(speed, start, {0, 1, 1});
+  plain->IterateUntilConvergence(kMaxIter);
+  // The curvature term alone (no smoothing sweeps, so a larger weight), then with the smoothing
+  // cycle.
+  for (const auto& [sweeps, curv] : {std::pair{0, 4.0f}, std::pair{kSmoothingSweeps, 0.5f}}) {
+    SCOPED_TRACE(sweeps);
+    RoutinePtr smooth = TwoPhase(speed, start, {curv, 1, 1}, nullptr, sweeps);
+    smooth->IterateUntilConvergence(kMaxIter);
+    EXPECT_LT(stray(MaskOf(*smooth, speed)) * 10, stray(MaskOf(*plain, speed)));
+    EXPECT_GT(Jaccard(MaskOf(*smooth, speed), truth), sweeps ? 0.9 : 0.75);
+  }
+}
+
+TEST(GlobChanVese, RecoversANoisyBallInAStack) {
+  Image3d<bool> truth;
+  const Image3d<float> speed = NoisyBall(40, 24, 8, 0.35, 11, &truth);
+  RoutinePtr r = TwoPhase(speed, CentreBox(speed, 2), {0.3f, 1, 1});
+  EXPECT_LT(r->IterateUntilConvergence(kMaxIter), kMaxIter);
+  EXPECT_GT(Jaccard(MaskOf(*r, speed), truth), 0.9);
+}
+
+TEST(GlobChanVese, EdgeCases) {
+  // An empty image: nothing to do, nothing written.
+  Image3d<float> empty_speed;
+  Image3d<bool> empty_mask;
+  RoutinePtr e = TwoPhase(empty_speed, empty_mask);
+  EXPECT_EQ(e->IterateUntilConvergence(10), 1u);
+  // A flat image has no brighter phase: the foreground vanishes.
+  const Image3d<float> flat = Draw<float>({"5555", "5555", "5555"});
+  RoutinePtr f = TwoPhase(flat, Draw<bool>({"....", ".11.", "...."}));
+  f->IterateUntilConvergence(kMaxIter);
+  EXPECT_EQ(Picture(MaskOf(*f, flat)), (std::vector<std::string>{"....", "....", "...."}));
+  // One voxel, bright, started as foreground with no background at all.
+  const Image3d<float> one = Draw<float>({"9"});
+  RoutinePtr o = TwoPhase(one, Draw<bool>({"1"}));
+  o->IterateUntilConvergence(kMaxIter);
+  EXPECT_EQ(Picture(MaskOf(*o, one)), (std::vector<std::string>{"."}));
+  // max_iter 0 leaves the start as it is.
+  const Image3d<float> bar = Draw<float>({"9999"});
+  RoutinePtr z = TwoPhase(bar, Draw<bool>({"1..."}));
+  EXPECT_EQ(z->IterateUntilConvergence(0), 0u);
+  EXPECT_EQ(Picture(MaskOf(*z, bar)), (std::vector<std::string>{"1..."}));
+}
+
+TEST(GlobChanVese, InitializeStartsOverFromTheStartMask) {
+  const Image3d<float> speed = NoisyBall(48, 1, 12, 0.2, 5);
+  const Image3d<bool> start = CentreBox(speed, 3);
+  RoutinePtr r = TwoPhase(speed, start);
+  r->IterateUntilConvergence(kMaxIter);
+  const Image3d<bool> first = MaskOf(*r, speed);
+  EXPECT_NE(Picture(first), Picture(start));
+  r->Initialize();
+  EXPECT_EQ(Picture(MaskOf(*r, speed)), Picture(start));
+  r->IterateUntilConvergence(kMaxIter);
+  EXPECT_EQ(Picture(MaskOf(*r, speed)), Picture(first));  // deterministic
+}
+
+TEST(LabGlobChanVese, TwoLabelsGrowingTowardsEachOtherStopOneVoxelApart) {
+  const Image3d<float> speed = Draw<float>({
+      ".............",
+      ".99999999999.",
+      ".99999999999.",
+      ".99999999999.",
+      ".............",
+  });
+  const Image3d<unsigned short> start = Draw<unsigned short>({
+      ".............",
+      ".1.........2.",
+      ".1.........2.",
+      ".1.........2.",
+      ".............",
+  });
+  RoutinePtr r = MultiLabel(speed, start);
+  EXPECT_LT(r->IterateUntilConvergence(kMaxIter), kMaxIter);
+  EXPECT_EQ(Picture(LabelsOf(*r, speed)), (std::vector<std::string>{
+                                              ".............",
+                                              ".11111.22222.",
+                                              ".11111.22222.",
+                                              ".11111.22222.",
+                                              ".............",
+                                          }));
+  EXPECT_EQ(Picture(MaskOf(*r, speed)), (std::vector<std::string>{
+                                            ".............",
+                                            ".11111.11111.",
+                                            ".11111.11111.",
+                                            ".11111.11111.",
+                                            ".............",
+                                        }));
+}
+
+TEST(LabGlobChanVese, DiagonalLabelsDoNotJoinThroughTheirCommonCorner) {
+  const Image3d<float> speed = Draw<float>({
+      "....",
+      ".99.",
+      ".99.",
+      "....",
+  });
+  const Image3d<unsigned short> start = Draw<unsigned short>({
+      "....",
+      ".1..",
+      "..2.",
+      "....",
+  });
+  RoutinePtr r = MultiLabel(speed, start);
+  r->IterateUntilConvergence(kMaxIter);
+  EXPECT_EQ(Picture(LabelsOf(*r, speed)), Picture(start));
+}
+
+TEST(LabGlobChanVese, TouchingBlobsStayTwoLabels) {
+  // Two overlapping bright discs (one connected object), one seed label in each.
+  Image3d<float> speed;
+  speed.MakeRoom(80, 50, 1);
+  Image3d<unsigned short> start;
+  start.MakeRoom(80, 50, 1);
+  start.SetAllVoxels(0);
+  std::mt19937 rng(3);
+  std::normal_distribution<float> noise(0.0f, 0.2f);
+  for (uint64_t y = 0; y < 50; ++y)
+    for (uint64_t x = 0; x < 80; ++x) {
+      const bool left = std::hypot(x - 26.0, y - 25.0) <= 15,
+                 right = std::hypot(x - 52.0, y - 25.0) <= 15;
+      speed.SetVoxel(x, y, 0, (left || right ? 1.0f : 0.0f) + noise(rng));
+      if (std::hypot(x - 24.0, y - 25.0) <= 4) start.SetVoxel(x, y, 0, 4);
+      if (std::hypot(x - 54.0, y - 25.0) <= 4) start.SetVoxel(x, y, 0, 9);
+    }
+  RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+  r->IterateUntilConvergence(kMaxIter);
+  const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+  uint64_t count4 = 0, count9 = 0;
+  for (uint64_t y = 1; y + 1 < 50; ++y)
+    for (uint64_t x = 1; x + 1 < 80; ++x) {
+      const unsigned short l = labels.GetVoxel(x, y, 0);
+      count4 += l == 4;
+      count9 += l == 9;
+      if (l == 0) continue;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          const unsigned short m = labels.GetVoxel(x + dx, y + dy, 0);
+          ASSERT_TRUE(m == 0 || m == l)
+              << "labels " << l << " and " << m << " touch at " << x << "," << y;
+        }
+    }
+  // Each label fills most of its own disc (area about 700 voxels).
+  EXPECT_GT(count4, 550u);
+  EXPECT_GT(count9, 550u);
+}
+
+TEST(LabGlobChanVese, ALabelSeededOnBackgroundVanishes) {
+  Image3d<bool> truth;
+  const Image3d<float> speed = NoisyBall(64, 1, 14, 0.25, 9, &truth);
+  Image3d<unsigned short> start;
+  start.MakeRoom(64, 64, 1);
+  start.SetAllVoxels(0);
+  for (uint64_t y = 28; y < 36; ++y)
+    for (uint64_t x = 28; x < 36; ++x) start.SetVoxel(x, y, 0, 5);  // on the disc
+  for (uint64_t y = 2; y < 9; ++y)
+    for (uint64_t x = 2; x < 9; ++x) start.SetVoxel(x, y, 0, 8);  // on the background
+  RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+  r->IterateUntilConvergence(kMaxIter);
+  const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+  Image3d<bool> five;
+  five.MakeRoom(64, 64, 1);
+  for (uint64_t i = 0; i < labels.GetImageSize(); ++i) {
+    ASSERT_NE(labels.GetVoxel(i), 8);
+    five.SetVoxel(i, labels.GetVoxel(i) == 5);
+  }
+  EXPECT_GT(Jaccard(five, truth), 0.95);
+}
+
+TEST(LabGlobChanVese, OwnMeansKeepADimNucleusThatACommonMeanLoses) {
+  // A bright and a dim disc (1 and 0.08 above the background), each with its own label.
+  std::mt19937 rng(12);
+  std::normal_distribution<float> noise(0.0f, 0.01f);
+  Image3d<float> speed;
+  speed.MakeRoom(90, 40, 1);
+  Image3d<unsigned short> start;
+  start.MakeRoom(90, 40, 1);
+  for (uint64_t y = 0; y < 40; ++y)
+    for (uint64_t x = 0; x < 90; ++x) {
+      const double a = std::hypot(x - 22.0, y - 20.0), b = std::hypot(x - 66.0, y - 20.0);
+      speed.SetVoxel(x, y, 0, 0.1f + (a < 12 ? 1.0f : b < 12 ? 0.08f : 0.0f) + noise(rng));
+      start.SetVoxel(x, y, 0, a < 10 ? 1 : b < 10 ? 2 : 0);
+    }
+  for (const bool shared : {false, true}) {
+    RoutinePtr r(voxa::fls::LabGlobChanVeseRoutine(speed, start, nullptr, kSmoothingSweeps, 0.3f, 1,
+                                                   1, shared));
+    r->Initialize();
+    r->IterateUntilConvergence(kMaxIter);
+    const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+    uint64_t dim = 0, bright = 0;
+    for (const unsigned short l : labels) {
+      bright += l == 1;
+      dim += l == 2;
+    }
+    EXPECT_NEAR(double(bright), M_PI * 144, 40.0);  // the bright disc either way
+    if (shared)
+      EXPECT_EQ(dim, 0u);
+    else
+      EXPECT_NEAR(double(dim), M_PI * 144, 40.0);
+  }
+}
+
+TEST(LabGlobChanVese, NoLabelAppearsThatWasNotInTheStartImage) {
+  for (const unsigned seed : {1u, 2u, 3u, 4u}) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> value(0.0f, 1.0f);
+    std::uniform_int_distribution<int> pick(0, 9);
+    const unsigned short palette[] = {3, 7, 300};
+    Image3d<float> speed;
+    speed.MakeRoom(40, 30, seed % 2 ? 1 : 6);
+    Image3d<unsigned short> start;
+    start.MakeRoom(speed.GetSizeX(), speed.GetSizeY(), speed.GetSizeZ());
+    for (uint64_t i = 0; i < speed.GetImageSize(); ++i) {
+      speed.SetVoxel(i, value(rng));
+      const int p = pick(rng);
+      start.SetVoxel(i, p < 3 ? palette[p] : 0);
+    }
+    RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+    r->IterateUntilConvergence(50);
+    const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+    for (const unsigned short l : labels) ASSERT_TRUE(l == 0 || l == 3 || l == 7 || l == 300) << l;
+  }
+}
+
+TEST(LabGlobChanVese, KeepsTwoBallsApartInAStack) {
+  Image3d<float> speed;
+  speed.MakeRoom(48, 32, 20);
+  Image3d<unsigned short> start;
+  start.MakeRoom(48, 32, 20);
+  start.SetAllVoxels(0);
+  std::mt19937 rng(5);
+  std::normal_distribution<float> noise(0.0f, 0.25f);
+  for (uint64_t z = 0; z < 20; ++z)
+    for (uint64_t y = 0; y < 32; ++y)
+      for (uint64_t x = 0; x < 48; ++x) {
+        const double a = std::hypot(x - 15.0, y - 16.0, z - 10.0),
+                     b = std::hypot(x - 32.0, y - 16.0, z - 10.0);
+        speed.SetVoxel(x, y, z, (a <= 8 || b <= 8 ? 1.0f : 0.0f) + noise(rng));
+        if (a <= 2) start.SetVoxel(x, y, z, 1);
+        if (b <= 2) start.SetVoxel(x, y, z, 2);
+      }
+  RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+  EXPECT_LT(r->IterateUntilConvergence(kMaxIter), kMaxIter);
+  const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+  uint64_t count[3] = {0, 0, 0};
+  for (const unsigned short l : labels) ++count[l];
+  const double ball = 4.0 / 3.0 * M_PI * 8 * 8 * 8;  // about 2145 voxels
+  EXPECT_GT(count[1], 0.85 * ball);
+  EXPECT_GT(count[2], 0.85 * ball);
+  EXPECT_LT(count[1], 1.15 * ball);
+  EXPECT_LT(count[2], 1.15 * ball);
+}
+
+TEST(LabGlobChanVese, LabelsCanLeaveTheBackgroundOfTheBufferAsItWas) {
+  const Image3d<float> speed = Draw<float>({"....", ".99.", "...."});
+  RoutinePtr r = MultiLabel(speed, Draw<unsigned short>({"....", ".77.", "...."}));
+  Image3d<unsigned short> buffer = Draw<unsigned short>({"3333", "3333", "3333"});
+  r->Labels(buffer.begin(), true);
+  EXPECT_EQ(Picture(buffer), (std::vector<std::string>{"3333", "3773", "3333"}));
+  r->Labels(buffer.begin(), false);
+  EXPECT_EQ(Picture(buffer), (std::vector<std::string>{"....", ".77.", "...."}));
+}
+
+TEST(FlsRoutines, RejectBadArgumentsWithClearMessages) {
+  const Image3d<float> speed = Draw<float>({"...", ".9.", "..."});
+  const Image3d<bool> small = Draw<bool>({"..", ".1"});
+  const Image3d<unsigned short> labels = Draw<unsigned short>({"..", ".1"});
+  auto message = [](auto call) {
+    try {
+      call();
+    } catch (const voxa::InternalException& e) {
+      return std::string(e.what());
+    }
+    return std::string("no exception");
+  };
+  EXPECT_EQ(
+      message([&] { voxa::fls::GlobChanVeseRoutine(speed, small, nullptr, false, 2, 0, 1, 1); }),
+      "GlobChanVeseRoutine: the start mask is 2 x 2 x 1 voxels but the speed image 3 x 3 x 1");
+  EXPECT_EQ(
+      message(
+          [&] { voxa::fls::LabGlobChanVeseRoutine(speed, labels, nullptr, 2, 0, 1, 1, false); }),
+      "LabGlobChanVeseRoutine: the label image is 2 x 2 x 1 voxels but the speed image 3 x 3 x 1");
+  const Image3d<bool> start = Draw<bool>({"...", ".1.", "..."});
+  EXPECT_EQ(
+      message([&] { voxa::fls::GlobChanVeseRoutine(speed, start, &small, false, 2, 0, 1, 1); }),
+      "GlobChanVeseRoutine: the mask of mutable voxels is 2 x 2 x 1 voxels but the speed "
+      "image 3 x 3 x 1");
+  EXPECT_EQ(
+      message([&] { voxa::fls::GlobChanVeseRoutine(speed, start, nullptr, false, -1, 0, 1, 1); }),
+      "GlobChanVeseRoutine: count must not be negative, not -1");
+  EXPECT_EQ(message([&] {
+              voxa::fls::GlobChanVeseRoutine(speed, start, nullptr, false, 2, -0.5f, 1, 1);
+            }),
+            "GlobChanVeseRoutine: curv_weight must be a finite non-negative number, not -0.500000");
+  EXPECT_EQ(
+      message([&] { voxa::fls::GlobChanVeseRoutine(speed, start, nullptr, false, 2, 0, NAN, 1); }),
+      "GlobChanVeseRoutine: fg_weight must be a finite non-negative number, not nan");
+  EXPECT_EQ(message([&] {
+              voxa::fls::LabGlobChanVeseRoutine(speed, Draw<unsigned short>({"...", ".1.", "..."}),
+                                                nullptr, 2, 0, 1, INFINITY, false);
+            }),
+            "LabGlobChanVeseRoutine: bg_weight must be a finite non-negative number, not inf");
+
+  RoutinePtr r(voxa::fls::GlobChanVeseRoutine(speed, start, nullptr, false, 2, 0, 1, 1));
+  bool buffer[9];
+  unsigned short label_buffer[9];
+  EXPECT_EQ(message([&] { r->IterateUntilConvergence(1); }),
+            "GlobChanVeseRoutine: IterateUntilConvergence called before Initialize");
+  EXPECT_EQ(message([&] { r->Mask(buffer, ResultCreator::kForeground, false); }),
+            "GlobChanVeseRoutine: Mask called before Initialize");
+  EXPECT_EQ(message([&] { r->Labels(label_buffer, false); }),
+            "GlobChanVeseRoutine: Labels called before Initialize");
+  r->Initialize();
+  EXPECT_EQ(message([&] { r->Mask(buffer, static_cast<ResultCreator::ResType>(7), false); }),
+            "fls::Routine::Mask: unknown result type 7");
+}
+
+}  // namespace
