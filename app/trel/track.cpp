@@ -30,9 +30,13 @@ void PrepareFolders(const TrackOptions& o) {
     throw ToolError(kExitCannotCreate, "cannot create folder " + o.out.string());
 }
 
+constexpr uint64_t kMinSize2D = 100;  // voxels: a nucleus of about 11 voxels across
+constexpr uint64_t kMinSize3D = 500;  // voxels: the same nucleus over a few slices
+
 struct Sequence {
   uint64_t frames = 0;
   uint64_t slices = 1;
+  uint64_t min_size = kMinSize2D;
 };
 
 Sequence FindSequence(const TrackOptions& o) {
@@ -47,6 +51,7 @@ Sequence FindSequence(const TrackOptions& o) {
     ReadLabelImage(files.Name(0), first);
     s.slices = first.GetSizeZ();
   }
+  s.min_size = o.min_size ? *o.min_size : (s.slices == 1 ? kMinSize2D : kMinSize3D);
   return s;
 }
 
@@ -78,7 +83,7 @@ nlohmann::json Summary(const TrackOptions& o, const Sequence& s, double seconds)
   j["seconds_per_frame"] = seconds / double(s.frames);
   j["parameters"] = {{"curv_weight", o.curv_weight}, {"fg_weight", o.fg_weight},
                      {"bg_weight", o.bg_weight},     {"bg_factor", o.bg_factor},
-                     {"max_iter", o.max_iter},       {"min_size", o.min_size},
+                     {"max_iter", o.max_iter},       {"min_size", s.min_size},
                      {"overlap", o.overlap},         {"border", o.border}};
   return j;
 }
@@ -95,7 +100,7 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
     };
     try {
       FlsLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, o.fg_weight,
-                     o.bg_weight, o.max_iter, o.min_size, o.overlap, o.border, o.bg_factor, report);
+                     o.bg_weight, o.max_iter, s.min_size, o.overlap, o.border, o.bg_factor, report);
     } catch (const Error& e) {
       progress.Finish();
       throw ToolError(TrackErrorCode(e.what(), o.in), e.what());
@@ -146,8 +151,9 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
   sub->add_option("--max-iter", o->max_iter, "Iteration limit of every level-set evolution")
       ->capture_default_str()
       ->check(CLI::PositiveNumber);
-  sub->add_option("--min-size", o->min_size, "Smallest object kept, in voxels")
-      ->capture_default_str();
+  auto min_size = std::make_shared<uint64_t>(0);
+  CLI::Option* min_size_option = sub->add_option(
+      "--min-size", *min_size, "Smallest object kept, in voxels [default: 100 in 2D, 500 in 3D]");
   sub->add_option("--overlap", o->overlap,
                   "Fragments of at most overlap^2 (2D) or overlap^3 (3D) voxels touching a cell "
                   "join it; 0 switches merging off")
@@ -157,12 +163,14 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
                   "dropped; 0 keeps all")
       ->capture_default_str();
   sub->add_flag("--json", o->json, "Print a JSON summary of the run instead of a sentence");
-  sub->callback([&context, o, frames, slices, frames_option, slices_option] {
-    TrackOptions run = *o;
-    if (frames_option->count()) run.frames = *frames;
-    if (slices_option->count()) run.slices = *slices;
-    context.exit_code = RunTrack(run, context.out, context.err, isatty(STDERR_FILENO) == 1);
-  });
+  sub->callback(
+      [&context, o, frames, slices, min_size, frames_option, slices_option, min_size_option] {
+        TrackOptions run = *o;
+        if (frames_option->count()) run.frames = *frames;
+        if (slices_option->count()) run.slices = *slices;
+        if (min_size_option->count()) run.min_size = *min_size;
+        context.exit_code = RunTrack(run, context.out, context.err, isatty(STDERR_FILENO) == 1);
+      });
 }
 
 }  // namespace trel::tool

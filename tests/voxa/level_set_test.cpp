@@ -536,6 +536,108 @@ TEST(LabGlobChanVese, LabelsCanLeaveTheBackgroundOfTheBufferAsItWas) {
   EXPECT_EQ(Picture(buffer), (std::vector<std::string>{"....", ".77.", "...."}));
 }
 
+// Bodies of the mask (or of one label) that do not touch, not even through a corner.
+template <class T>
+int CountBodies(const Image3d<T>& image, T value) {
+  const int64_t nx = int64_t(image.GetSizeX()), ny = int64_t(image.GetSizeY());
+  std::vector<int> seen(image.GetImageSize(), 0);
+  int bodies = 0;
+  for (int64_t start = 0; start < nx * ny; ++start) {
+    if (image.GetVoxel(uint64_t(start)) != value || seen[start]) continue;
+    ++bodies;
+    std::vector<int64_t> stack{start};
+    seen[start] = 1;
+    while (!stack.empty()) {
+      const int64_t p = stack.back();
+      stack.pop_back();
+      for (int64_t dy = -1; dy <= 1; ++dy)
+        for (int64_t dx = -1; dx <= 1; ++dx) {
+          const int64_t x = p % nx + dx, y = p / nx + dy, q = y * nx + x;
+          if (x < 0 || y < 0 || x >= nx || y >= ny || seen[q]) continue;
+          if (image.GetVoxel(uint64_t(q)) != value) continue;
+          seen[q] = 1;
+          stack.push_back(q);
+        }
+    }
+  }
+  return bodies;
+}
+
+// Two discs of radius r whose centres lie `gap` apart on a row, as speed 1 on 0, with a dark
+// spot (a nucleolus) of radius `hole` in the first.
+Image3d<float> TwoDiscs(double r, double gap, double hole = 0) {
+  Image3d<float> speed;
+  speed.MakeRoom(80, 40, 1);
+  for (uint64_t y = 0; y < 40; ++y)
+    for (uint64_t x = 0; x < 80; ++x) {
+      const double a = std::hypot(x - 20.0, y - 20.0), b = std::hypot(x - 20.0 - gap, y - 20.0);
+      speed.SetVoxel(x, y, 0, (a <= r && a >= hole) || b <= r ? 1.0f : 0.0f);
+    }
+  return speed;
+}
+
+Image3d<bool> Above(const Image3d<float>& speed, float level) {
+  Image3d<bool> mask;
+  mask.MakeRoom(speed.GetSizeX(), speed.GetSizeY(), speed.GetSizeZ());
+  for (uint64_t i = 0; i < speed.GetImageSize(); ++i) mask.SetVoxel(i, speed.GetVoxel(i) > level);
+  return mask;
+}
+
+TEST(NeckCut, TwoDiscsJoinedByANarrowNeckComeOutAsTwoBodies) {
+  // Radius 10, centres 18 apart: the neck is about 9 voxels wide against bodies 20 wide.
+  const Image3d<float> speed = TwoDiscs(10, 18);
+  RoutinePtr r = TwoPhase(speed, Above(speed, 0.5f), {0.3f, 1, 1});
+  r->IterateUntilConvergence(kMaxIter);
+  const Image3d<bool> mask = MaskOf(*r, speed);
+  EXPECT_EQ(CountBodies(mask, true), 2);
+  uint64_t kept = 0;  // the cut takes a line of voxels, no more
+  for (const bool b : mask) kept += b;
+  EXPECT_GT(kept, uint64_t(2 * M_PI * 100 - 120));
+}
+
+TEST(NeckCut, WideNecksAndNucleoliAreNotCut) {
+  for (const auto& [gap, hole] : {std::pair{8.0, 0.0}, std::pair{0.0, 4.0}, std::pair{8.0, 3.0}}) {
+    const Image3d<float> speed = TwoDiscs(10, gap, hole);
+    Image3d<unsigned short> start;
+    start.MakeRoom(80, 40, 1);
+    for (uint64_t i = 0; i < start.GetImageSize(); ++i)
+      start.SetVoxel(i, speed.GetVoxel(i) > 0.5f ? 3 : 0);
+    RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+    r->IterateUntilConvergence(kMaxIter);
+    EXPECT_EQ(CountBodies(LabelsOf(*r, speed), static_cast<unsigned short>(3)), 1)
+        << "gap " << gap << ", hole " << hole;
+  }
+}
+
+TEST(LabGlobChanVese, ALabelOnBackgroundNoiseEmptiesInsteadOfSpreading) {
+  // A label seeded where the noise happens to be a little bright: its own mean lies within the
+  // background's noise, so it must vanish, not spread over the background.
+  for (const unsigned seed : {3u, 4u, 5u}) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<float> noise(0.0f, 0.05f);
+    Image3d<float> speed;
+    speed.MakeRoom(96, 64, 1);
+    Image3d<unsigned short> start;
+    start.MakeRoom(96, 64, 1);
+    for (uint64_t y = 0; y < 64; ++y)
+      for (uint64_t x = 0; x < 96; ++x) {
+        const bool disc = std::hypot(x - 24.0, y - 32.0) < 12;
+        const bool patch = x >= 60 && x < 76 && y >= 24 && y < 40;
+        speed.SetVoxel(x, y, 0, 0.2f + (disc ? 0.6f : patch ? 0.03f : 0.0f) + noise(rng));
+        start.SetVoxel(x, y, 0, disc ? 1 : patch ? 2 : 0);
+      }
+    RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+    r->IterateUntilConvergence(kMaxIter);
+    uint64_t one = 0, two = 0;
+    for (const unsigned short l : LabelsOf(*r, speed)) {
+      one += l == 1;
+      two += l == 2;
+    }
+    EXPECT_EQ(two, 0u) << "seed " << seed;
+    EXPECT_NEAR(double(one), M_PI * 144, 60.0) << "seed " << seed;
+  }
+}
+
 TEST(FlsRoutines, RejectBadArgumentsWithClearMessages) {
   const Image3d<float> speed = Draw<float>({"...", ".9.", "..."});
   const Image3d<bool> small = Draw<bool>({"..", ".1"});

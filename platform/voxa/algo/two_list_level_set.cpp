@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <string>
 
+#include "neck_cut.h"
 #include "voxa/exceptions.h"
 
 namespace voxa::algo {
@@ -17,9 +19,13 @@ namespace {
 constexpr int kFieldSweeps = 5;
 // End-of-iteration states remembered to recognise a boundary that only oscillates.
 constexpr size_t kRecentStates = 4;
-// A label's own mean is held at least this share of the mean foreground contrast above the
-// background, so that a label sitting on background keeps a force that empties it.
+// A label's own mean must lie at least this share of the mean foreground contrast, and this
+// many standard deviations of the background, above the background mean; a label below that
+// is taken for background.
 constexpr float kMinLabelContrast = 0.1f;
+constexpr float kMinLabelNoiseMultiple = 1.0f;
+// The standard deviation of normal noise per median absolute deviation.
+constexpr float kMadToSigma = 1.4826f;
 constexpr size_t kLabelCount = 65536;
 // The curvature term is the share of the neighbourhood inside the region less one half: the
 // same value whichever side the voxel is on, so that a voxel's preferred side depends on its
@@ -60,6 +66,7 @@ void TwoListLevelSet::Start(const unsigned short* labels) {
   count_.assign(kLabelCount, 0);
   fg_sum_ = 0;
   fg_count_ = 0;
+  background_squares_ = 0;
   hash_ = 0;
   means_frozen_ = false;
   means_stale_ = true;
@@ -86,6 +93,18 @@ void TwoListLevelSet::Start(const unsigned short* labels) {
     }
   });
   means_frozen_ = settings_.fixed_means;
+  image_spread_ = RobustSpread(speed_.begin(), speed_.GetImageSize());
+}
+
+float TwoListLevelSet::RobustSpread(const float* values, size_t n) {
+  if (n == 0) return 0.0f;
+  std::vector<float> v(values, values + n);
+  const auto middle = v.begin() + static_cast<ptrdiff_t>(n / 2);
+  std::nth_element(v.begin(), middle, v.end());
+  const float median = *middle;
+  for (float& x : v) x = std::abs(x - median);
+  std::nth_element(v.begin(), middle, v.end());
+  return kMadToSigma * *middle;
 }
 
 size_t TwoListLevelSet::Evolve(size_t max_iter) {
@@ -111,7 +130,16 @@ size_t TwoListLevelSet::Evolve(size_t max_iter) {
     if (std::find(recent.begin(), recent.begin() + seen, hash_) != recent.begin() + seen) break;
     recent[recent_count++ % kRecentStates] = hash_;
   }
+  CutNecks();
   return iter;
+}
+
+void TwoListLevelSet::CutNecks() {
+  const NeckCut neck_cut(grid_, settings_.neck_ratio);
+  for (const size_t p : neck_cut.Find(label_))
+    if (!(state_[p] & kFrozen)) SwitchOut(p);
+  CleanInner();
+  CleanOuter();
 }
 
 bool TwoListLevelSet::IsBoundary(size_t p, bool labelled) const {
@@ -127,12 +155,23 @@ void TwoListLevelSet::RefreshMeans() {
   const double bg = has_bg ? sum_[0] / double(count_[0]) : fg;
   common_mean_ = static_cast<float>(has_fg ? fg : bg);
   background_mean_ = static_cast<float>(bg);
+  // Objects left in the background inflate its spread, and those that cover much of the image
+  // inflate the robust one: the smaller of the two is the safer noise level.
+  const double variance = has_bg ? background_squares_ / double(count_[0]) - bg * bg : 0;
+  background_noise_ =
+      std::min(image_spread_, static_cast<float>(std::sqrt(std::max(0.0, variance))));
 }
 
 float TwoListLevelSet::LabelMean(unsigned short label) const {
   if (settings_.shared_mean || count_[label] == 0) return common_mean_;
   const float own = static_cast<float>(sum_[label] / double(count_[label]));
-  return std::max(own, background_mean_ + kMinLabelContrast * (common_mean_ - background_mean_));
+  // A label no brighter than this is background that a noisy start made into an object: it
+  // gets the background's mean, so that it empties. Holding it at the floor instead lets it
+  // spread over the background, since the split then lies within the background's noise.
+  const float floor =
+      background_mean_ + std::max(kMinLabelContrast * (common_mean_ - background_mean_),
+                                  kMinLabelNoiseMultiple * background_noise_);
+  return own < floor ? background_mean_ : own;
 }
 
 float TwoListLevelSet::Data(size_t p, unsigned short label) {
@@ -283,6 +322,7 @@ void TwoListLevelSet::Account(unsigned short label, float value, int sign) {
   if (means_frozen_) return;
   means_stale_ = true;
   sum_[label] += sign * static_cast<double>(value);
+  if (label == 0) background_squares_ += sign * double(value) * double(value);
   count_[label] = static_cast<uint64_t>(static_cast<int64_t>(count_[label]) + sign);
   if (label != 0) {
     fg_sum_ += sign * static_cast<double>(value);

@@ -16,13 +16,18 @@
 
 namespace voxa::algo {
 
+// Touching nuclei and the daughters of a division are bodies joined by a neck narrower than
+// about three quarters of the smaller body's width; single nuclei, even irregular ones, rarely are.
+constexpr float kNeckRatio = 0.75f;
+
 struct ChanVeseSettings {
   float curv_weight = 0;
   float fg_weight = 1;
   float bg_weight = 1;
-  int smoothing_sweeps = 2;  // majority sweeps of the smoothing cycle
-  bool fixed_means = false;  // keep the start means
-  bool shared_mean = true;   // one foreground mean over all labels
+  int smoothing_sweeps = 2;       // majority sweeps of the smoothing cycle
+  bool fixed_means = false;       // keep the start means
+  bool shared_mean = true;        // one foreground mean over all labels
+  float neck_ratio = kNeckRatio;  // labels are cut at necks narrower than this share (NeckCut)
 };
 
 class TwoListLevelSet {
@@ -35,7 +40,9 @@ class TwoListLevelSet {
   // Sets the start labels (one per voxel, image order, 0 = background) and builds the lists
   // and sums. One pass over the image.
   void Start(const unsigned short* labels);
-  // Runs up to max_iter iterations (field cycle + smoothing cycle); returns how many ran.
+  // Runs up to max_iter iterations (field cycle + smoothing cycle), then cuts the labels at
+  // their narrow necks (NeckCut); returns how many iterations ran. A further Evolve may close
+  // the cuts again.
   size_t Evolve(size_t max_iter);
 
   void WriteMask(bool* buffer, fls::ResultCreator::ResType type, bool invert) const;
@@ -67,6 +74,11 @@ class TwoListLevelSet {
   // One sweep over L_out then L_in, of the field cycle (`field`) or of the smoothing cycle.
   // Returns the number of voxels that switched.
   size_t Sweep(bool field);
+  void CutNecks();
+  // The median absolute deviation from the median, as a standard deviation: the background's
+  // noise as long as the objects cover less than half of the image, which they inflate less
+  // than they would a plain standard deviation of the background phase.
+  static float RobustSpread(const float* values, size_t n);
   void CleanInner();
   void CleanOuter();
   void SwitchIn(size_t p, unsigned short label);
@@ -104,6 +116,9 @@ class TwoListLevelSet {
   bool means_frozen_ = false;
   bool means_stale_ = true;  // the cached means wait for a refresh
   float background_mean_ = 0, common_mean_ = 0;
+  float image_spread_ = 0;         // robust spread of the speed image, from the start
+  float background_noise_ = 0;     // the noise level the label means are judged by
+  double background_squares_ = 0;  // sum of the squared background values
 };
 
 }  // namespace voxa::algo

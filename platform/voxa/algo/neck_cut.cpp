@@ -1,0 +1,136 @@
+// NeckCut: chamfer distance transform, then a flooding of every label from its distance maxima
+// with a union-find of the basins, keeping two basins apart at a narrow neck.
+#include "neck_cut.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <numeric>
+
+namespace voxa::algo {
+
+namespace {
+
+// Chamfer weights of a face, an edge-diagonal and a corner-diagonal step (about 10, 10 sqrt 2,
+// 10 sqrt 3): close enough to the Euclidean distance for a comparison of widths.
+constexpr uint32_t kStepWeight[] = {0, 10, 14, 17};
+constexpr uint32_t kFar = UINT32_MAX / 2;
+// A body must be at least this deep (in chamfer units: two voxels) to be cut off, so that the
+// ripples of a noisy boundary never count as bodies.
+constexpr uint32_t kMinBodyDepth = 20;
+constexpr int kLine = -1;  // basin id of a cut voxel
+
+struct Basins {
+  std::vector<int> parent;
+  std::vector<uint32_t> peak;
+
+  int Make(uint32_t height) {
+    parent.push_back(static_cast<int>(parent.size()));
+    peak.push_back(height);
+    return parent.back();
+  }
+  int Root(int b) {
+    while (parent[b] != b) b = parent[b] = parent[parent[b]];
+    return b;
+  }
+  void Join(int a, int b) {  // b into a
+    parent[b] = a;
+    peak[a] = std::max(peak[a], peak[b]);
+  }
+};
+
+}  // namespace
+
+NeckCut::NeckCut(const PaddedGrid& grid, float neck_ratio)
+    : grid_(grid),
+      neck_ratio_(neck_ratio),
+      offsets_(grid.Offsets(grid.FullNeighbourhood())),
+      face_(grid.Offsets(grid.FaceNeighbourhood())) {
+  for (const Offset3d& o : grid.FullNeighbourhood().Offsets())
+    weights_.push_back(kStepWeight[(o.dx != 0) + (o.dy != 0) + (o.dz != 0)]);
+}
+
+void NeckCut::Distances(const std::vector<unsigned short>& labels,
+                        std::vector<uint32_t>& distance) const {
+  // Only the background that reaches the image's edge is a source: the holes of a region (the
+  // dark nucleoli of a nucleus) count as its inside, else they would pass for necks.
+  const size_t n = labels.size();
+  distance.assign(n, kFar);
+  std::vector<uint8_t> inside(n, 0);
+  grid_.ForEachVoxel([&](size_t, size_t p) { inside[p] = 1; });
+  std::vector<size_t> queue;
+  for (size_t p = 0; p < n; ++p)
+    if (!inside[p]) {
+      distance[p] = 0;
+      queue.push_back(p);
+    }
+  for (size_t head = 0; head < queue.size(); ++head)
+    for (const ptrdiff_t o : face_) {
+      const ptrdiff_t q = static_cast<ptrdiff_t>(queue[head]) + o;
+      if (q < 0 || size_t(q) >= n || !inside[q] || labels[q] || distance[q] == 0) continue;
+      distance[q] = 0;
+      queue.push_back(size_t(q));
+    }
+  // Forward pass over the offsets that point back in storage order, then a backward pass over
+  // the others; labelled voxels never lie on the padding, so p + o stays in the grid.
+  for (size_t p = 0; p < n; ++p) {
+    if (distance[p] == 0) continue;
+    for (size_t k = 0; k < offsets_.size(); ++k)
+      if (offsets_[k] < 0)
+        distance[p] = std::min(distance[p], distance[p + offsets_[k]] + weights_[k]);
+  }
+  for (size_t p = n; p-- > 0;) {
+    if (distance[p] == 0) continue;
+    for (size_t k = 0; k < offsets_.size(); ++k)
+      if (offsets_[k] > 0)
+        distance[p] = std::min(distance[p], distance[p + offsets_[k]] + weights_[k]);
+  }
+}
+
+std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels) const {
+  std::vector<size_t> cut;
+  if (!(neck_ratio_ > 0)) return cut;
+  std::vector<uint32_t> distance;
+  Distances(labels, distance);
+  std::vector<size_t> order;
+  for (size_t p = 0; p < labels.size(); ++p)
+    if (labels[p]) order.push_back(p);
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return distance[a] > distance[b]; });
+  std::vector<int> basin(labels.size(), 0);  // 0: not flooded yet, else id + 1, or kLine
+  Basins basins;
+  std::vector<int> roots;
+  for (const size_t p : order) {
+    const uint32_t d = distance[p];
+    roots.clear();
+    for (const ptrdiff_t o : offsets_) {
+      const size_t q = p + o;
+      if (labels[q] != labels[p] || basin[q] <= 0) continue;
+      const int r = basins.Root(basin[q] - 1);
+      if (std::find(roots.begin(), roots.end(), r) == roots.end()) roots.push_back(r);
+    }
+    if (roots.empty()) {
+      basin[p] = basins.Make(d) + 1;
+      continue;
+    }
+    // Join every pair of basins that the voxel's width does not keep apart.
+    for (size_t i = 0; i < roots.size(); ++i)
+      for (size_t j = i + 1; j < roots.size();) {
+        const uint32_t body = std::min(basins.peak[roots[i]], basins.peak[roots[j]]);
+        if (body < kMinBodyDepth || float(d) >= neck_ratio_ * float(body)) {
+          basins.Join(roots[i], roots[j]);
+          roots.erase(roots.begin() + static_cast<ptrdiff_t>(j));
+        } else {
+          ++j;
+        }
+      }
+    if (roots.size() == 1) {
+      basin[p] = roots[0] + 1;
+    } else {
+      basin[p] = kLine;
+      cut.push_back(p);
+    }
+  }
+  return cut;
+}
+
+}  // namespace voxa::algo
