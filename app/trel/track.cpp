@@ -12,10 +12,12 @@
 #include "commands.h"
 #include "frame_files.h"
 #include "label_image.h"
+#include "mask_lineage.h"
 #include "progress_line.h"
 #include "track_file.h"
 #include "trel/error.h"
 #include "trel/fls_lab_tracking.h"
+#include "trel/kerf_lab_tracking.h"
 
 namespace trel::tool {
 
@@ -88,6 +90,17 @@ nlohmann::json Summary(const TrackOptions& o, const Sequence& s, double seconds)
   return j;
 }
 
+void RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallback& report) {
+  if (o.method == "graphcut") {
+    KerfLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, o.fg_weight,
+                    o.bg_weight, o.max_iter, s.min_size, o.overlap, report);
+    WriteLineageFromMasks(o.out, s.frames);
+    return;
+  }
+  FlsLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, o.fg_weight,
+                 o.bg_weight, o.max_iter, s.min_size, o.overlap, o.border, o.bg_factor, report);
+}
+
 }  // namespace
 
 int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool terminal) {
@@ -99,8 +112,7 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
       if (terminal) progress.Update(i, n);
     };
     try {
-      FlsLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, o.fg_weight,
-                     o.bg_weight, o.max_iter, s.min_size, o.overlap, o.border, o.bg_factor, report);
+      RunMethod(o, s, report);
     } catch (const Error& e) {
       progress.Finish();
       throw ToolError(TrackErrorCode(e.what(), o.in), e.what());
@@ -134,7 +146,7 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
       sub->add_option("--slices", *slices, "Slices per frame [default: those of frame 0]");
   sub->add_option("--method", o->method, "Segmentation method")
       ->capture_default_str()
-      ->check(CLI::IsMember({"levelset"}));
+      ->check(CLI::IsMember({"levelset", "graphcut"}));
   sub->add_option("--curv-weight", o->curv_weight, "Weight of the boundary smoothing")
       ->capture_default_str()
       ->check(CLI::PositiveNumber);

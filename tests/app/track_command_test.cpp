@@ -43,6 +43,18 @@ TEST(TrackCommand, TracksASyntheticSequenceIntoAValidResult) {
   EXPECT_GT(s["TRA"].get<double>(), 0.6);
 }
 
+TEST(TrackCommand, TheGraphCutMethodGivesAValidResultWithALineage) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "128", "--frames", "4", "--cells", "5",
+                  "--divisions", "0", "--seed", "4"}),
+            0);
+  ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res"), "--method", "graphcut", "--curv-weight",
+                  "1", "--fg-weight", "30", "--bg-weight", "30"}),
+            0);
+  EXPECT_TRUE(std::filesystem::exists(dir / "res/res_track.txt"));
+  EXPECT_EQ(Tool({"validate", (dir / "res"), "--gt", (dir / "01_GT")}), 0);
+}
+
 TEST(TrackCommand, MissingInputAndBadOptionsHaveTheirStatus) {
   ScratchDir dir;
   EXPECT_EQ(Tool({"track", (dir / "none"), (dir / "res")}), tool::kExitNoInput);
