@@ -32,6 +32,8 @@ void PrepareFolders(const TrackOptions& o) {
     throw ToolError(kExitCannotCreate, "cannot create folder " + o.out.string());
 }
 
+constexpr float kGraphCutCurvWeight = 1.0f;
+constexpr float kGraphCutRegionWeight = 30.0f;
 constexpr uint64_t kMinSize2D = 100;  // voxels: a nucleus of about 11 voxels across
 constexpr uint64_t kMinSize3D = 500;  // voxels: the same nucleus over a few slices
 
@@ -147,15 +149,20 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
   sub->add_option("--method", o->method, "Segmentation method")
       ->capture_default_str()
       ->check(CLI::IsMember({"levelset", "graphcut"}));
-  sub->add_option("--curv-weight", o->curv_weight, "Weight of the boundary smoothing")
-      ->capture_default_str()
-      ->check(CLI::PositiveNumber);
-  sub->add_option("--fg-weight", o->fg_weight, "Weight of the cell (foreground) region term")
-      ->capture_default_str()
-      ->check(CLI::PositiveNumber);
-  sub->add_option("--bg-weight", o->bg_weight, "Weight of the background region term")
-      ->capture_default_str()
-      ->check(CLI::PositiveNumber);
+  CLI::Option* curv_option =
+      sub->add_option("--curv-weight", o->curv_weight,
+                      "Weight of the boundary smoothing [graphcut: 1, the length weight]")
+          ->capture_default_str()
+          ->check(CLI::PositiveNumber);
+  CLI::Option* fg_option =
+      sub->add_option("--fg-weight", o->fg_weight,
+                      "Weight of the cell (foreground) region term [graphcut: 30]")
+          ->capture_default_str()
+          ->check(CLI::PositiveNumber);
+  CLI::Option* bg_option = sub->add_option("--bg-weight", o->bg_weight,
+                                           "Weight of the background region term [graphcut: 30]")
+                               ->capture_default_str()
+                               ->check(CLI::PositiveNumber);
   sub->add_option("--bg-factor", o->bg_factor,
                   "Factor of the background weight in frames after the first")
       ->capture_default_str()
@@ -175,14 +182,21 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
                   "dropped; 0 keeps all")
       ->capture_default_str();
   sub->add_flag("--json", o->json, "Print a JSON summary of the run instead of a sentence");
-  sub->callback(
-      [&context, o, frames, slices, min_size, frames_option, slices_option, min_size_option] {
-        TrackOptions run = *o;
-        if (frames_option->count()) run.frames = *frames;
-        if (slices_option->count()) run.slices = *slices;
-        if (min_size_option->count()) run.min_size = *min_size;
-        context.exit_code = RunTrack(run, context.out, context.err, isatty(STDERR_FILENO) == 1);
-      });
+  sub->callback([&context, o, frames, slices, min_size, frames_option, slices_option,
+                 min_size_option, curv_option, fg_option, bg_option] {
+    TrackOptions run = *o;
+    // The graph cut weighs regions against a boundary length of weight 1 on intensities
+    // scaled to 0..1, so its region weights are much larger than those of the level sets.
+    if (run.method == "graphcut") {
+      if (!curv_option->count()) run.curv_weight = kGraphCutCurvWeight;
+      if (!fg_option->count()) run.fg_weight = kGraphCutRegionWeight;
+      if (!bg_option->count()) run.bg_weight = kGraphCutRegionWeight;
+    }
+    if (frames_option->count()) run.frames = *frames;
+    if (slices_option->count()) run.slices = *slices;
+    if (min_size_option->count()) run.min_size = *min_size;
+    context.exit_code = RunTrack(run, context.out, context.err, isatty(STDERR_FILENO) == 1);
+  });
 }
 
 }  // namespace trel::tool

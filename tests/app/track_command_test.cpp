@@ -48,9 +48,11 @@ TEST(TrackCommand, TheGraphCutMethodGivesAValidResultWithALineage) {
   ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "128", "--frames", "4", "--cells", "5",
                   "--divisions", "0", "--seed", "4"}),
             0);
-  ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res"), "--method", "graphcut", "--curv-weight",
-                  "1", "--fg-weight", "30", "--bg-weight", "30"}),
-            0);
+  std::string summary;
+  ASSERT_EQ(
+      Tool({"track", (dir / "01"), (dir / "res"), "--method", "graphcut", "--json"}, &summary), 0);
+  const nlohmann::json j = nlohmann::json::parse(summary);
+  EXPECT_EQ(j["parameters"]["fg_weight"], 30.0);  // the graph cut's own default
   EXPECT_TRUE(std::filesystem::exists(dir / "res/res_track.txt"));
   EXPECT_EQ(Tool({"validate", (dir / "res"), "--gt", (dir / "01_GT")}), 0);
 }
