@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/frame_size.h"
 #include "kerf/array.h"
 #include "kerf/chan_vese.h"
 #include "kerf/exceptions.h"
@@ -64,16 +65,6 @@ struct Grid {
     labels.Resize(dims);
   }
 };
-
-// Every frame is copied into the grid of frame 0 as a block of its voxel count.
-void CheckFrameSize(const voxa::Image3d<unsigned short>& grey, const LabelFrame& frame,
-                    uint64_t i) {
-  if (grey.GetSize() == frame.GetSize()) return;
-  throw Error("Frame i=%" PRIu64 ": Frame size differs from frame 0! (Expected=%" PRIu64 "x%" PRIu64
-              "x%" PRIu64 ",Loaded=%" PRIu64 "x%" PRIu64 "x%" PRIu64 ")",
-              i, frame.GetSizeX(), frame.GetSizeY(), frame.GetSizeZ(), grey.GetSizeX(),
-              grey.GetSizeY(), grey.GetSizeZ());
-}
 
 template <size_t N>
 void CutFirstFrame(Grid<N>& g, LabelFrame& frame, float fg_lambda, float bg_lambda,

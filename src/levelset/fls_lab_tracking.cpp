@@ -9,6 +9,7 @@
 #include <new>
 
 #include "foundation/frame_sequence.h"
+#include "foundation/frame_size.h"
 #include "labelframe/label_frame.h"
 #include "levelset/track_file.h"
 #include "trel/error.h"
@@ -30,16 +31,6 @@ struct Weights {
   float curv, fg, bg, bg_factor;
   uint64_t max_iter;
 };
-
-// A frame of another size than frame 0 would be written voxel by voxel into the label frame.
-void CheckFrameSize(const voxa::Image3d<unsigned short>& frame, const LabelFrame& labels,
-                    uint64_t i) {
-  if (frame.GetSize() == labels.GetSize()) return;
-  throw Error("Frame i=%" PRIu64 ": Frame size differs from frame 0! (Expected=%" PRIu64 "x%" PRIu64
-              "x%" PRIu64 ",Loaded=%" PRIu64 "x%" PRIu64 "x%" PRIu64 ")",
-              i, labels.GetSizeX(), labels.GetSizeY(), labels.GetSizeZ(), frame.GetSizeX(),
-              frame.GetSizeY(), frame.GetSizeZ());
-}
 
 void SegmentFirstFrame(const voxa::Image3d<float>& speed, voxa::Image3d<bool>& mask,
                        LabelFrame& labels, const Weights& w) {
