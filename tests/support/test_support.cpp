@@ -6,6 +6,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "voxa/voxel_type.h"
+
 namespace trel::testing {
 
 ScratchDir::ScratchDir() {
@@ -75,6 +77,19 @@ std::vector<std::string> Picture(const voxa::Image3d<T>& image) {
     }
   }
   return rows;
+}
+
+voxa::Image3d<unsigned short> ReadGreyFrame(const std::string& file) {
+  voxa::Image3d<unsigned short> image;
+  if (voxa::ReadImageType(file.c_str(), 0) != voxa::kVoxelGray8) {
+    image.ReadImage(file.c_str());
+    return image;
+  }
+  voxa::Image3d<unsigned char> bytes;
+  bytes.ReadImage(file.c_str());
+  image.MakeRoom(bytes.GetSizeX(), bytes.GetSizeY(), bytes.GetSizeZ());
+  std::copy(bytes.begin(), bytes.end(), image.begin());
+  return image;
 }
 
 std::string SharedData(const std::string& relative) {

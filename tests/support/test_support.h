@@ -33,6 +33,9 @@ voxa::Image3d<T> Draw(const std::vector<std::string>& rows);
 template <class T>
 std::vector<std::string> Picture(const voxa::Image3d<T>& image);
 
+// An 8- or 16-bit grey file as 16-bit values (8-bit values unchanged), as the tracker reads frames.
+voxa::Image3d<unsigned short> ReadGreyFrame(const std::string& file);
+
 // Path to a folder of the shared data set, or "" when the data are not there.
 std::string SharedData(const std::string& relative);
 

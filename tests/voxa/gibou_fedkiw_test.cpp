@@ -238,15 +238,7 @@ void CheckAnnotatedNucleiFound(const std::string& sequence, const std::string& f
   if (folder.empty()) GTEST_SKIP() << "shared data absent";
   const std::string frame_name = folder + "/01/" + frame,
                     truth_name = folder + "/01_GT/SEG/" + annotation;
-  Image3d<unsigned short> image;
-  if (voxa::ReadImageType(frame_name.c_str(), 0) == voxa::kVoxelGray8) {
-    Image3d<unsigned char> bytes;
-    bytes.ReadImage(frame_name.c_str());
-    image.MakeRoom(bytes.GetSizeX(), bytes.GetSizeY(), bytes.GetSizeZ());
-    std::copy(bytes.begin(), bytes.end(), image.begin());
-  } else {
-    image.ReadImage(frame_name.c_str());
-  }
+  Image3d<unsigned short> image = trel::testing::ReadGreyFrame(frame_name);
   Image3d<unsigned short> truth;
   truth.ReadImage(truth_name.c_str());
   voxa::GrayGaussIIR(image, 1.0);
