@@ -609,6 +609,45 @@ TEST(NeckCut, WideNecksAndNucleoliAreNotCut) {
   }
 }
 
+TEST(NeckCut, ASmallLobeStaysWithItsNucleus) {
+  // A disc of radius 12 with a lobe of radius 5 on a narrow neck: the lobe is far shallower
+  // than the nucleus, so it is a bleb, not a second nucleus. No curvature term, so that the
+  // neck stays as drawn.
+  Image3d<float> speed;
+  speed.MakeRoom(80, 40, 1);
+  for (uint64_t y = 0; y < 40; ++y)
+    for (uint64_t x = 0; x < 80; ++x) {
+      const bool body = std::hypot(x - 25.0, y - 20.0) <= 12;
+      const bool lobe = std::hypot(x - 41.0, y - 20.0) <= 5;
+      speed.SetVoxel(x, y, 0, body || lobe ? 1.0f : 0.0f);
+    }
+  RoutinePtr r = TwoPhase(speed, Above(speed, 0.5f), {0.0f, 1, 1});
+  r->IterateUntilConvergence(kMaxIter);
+  EXPECT_EQ(CountBodies(MaskOf(*r, speed), true), 1);
+}
+
+TEST(NeckCut, OnlyLabelsWellAboveTheNoiseAreCut) {
+  // The two discs of the narrow-neck case, at a contrast of 12 and of 2.5 noise deviations: the
+  // faint pair's outline is too uncertain for its neck to be trusted.
+  for (const auto& [contrast, bodies] : {std::pair{1.2f, 2}, std::pair{0.25f, 1}}) {
+    const Image3d<float> discs = TwoDiscs(10, 18);
+    std::mt19937 rng(7);
+    std::normal_distribution<float> noise(0.0f, 0.1f);
+    Image3d<float> speed;
+    speed.MakeRoom(80, 40, 1);
+    Image3d<unsigned short> start;
+    start.MakeRoom(80, 40, 1);
+    for (uint64_t i = 0; i < speed.GetImageSize(); ++i) {
+      speed.SetVoxel(i, contrast * discs.GetVoxel(i) + noise(rng));
+      start.SetVoxel(i, discs.GetVoxel(i) > 0.5f ? 5 : 0);
+    }
+    RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+    r->IterateUntilConvergence(kMaxIter);
+    EXPECT_EQ(CountBodies(LabelsOf(*r, speed), static_cast<unsigned short>(5)), bodies)
+        << "contrast " << contrast;
+  }
+}
+
 TEST(LabGlobChanVese, ALabelOnBackgroundNoiseEmptiesInsteadOfSpreading) {
   // A label seeded where the noise happens to be a little bright: its own mean lies within the
   // background's noise, so it must vanish, not spread over the background.

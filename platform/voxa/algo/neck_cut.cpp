@@ -17,6 +17,10 @@ constexpr uint32_t kFar = UINT32_MAX / 2;
 // A body must be at least this deep (in chamfer units: two voxels) to be cut off, so that the
 // ripples of a noisy boundary never count as bodies.
 constexpr uint32_t kMinBodyDepth = 20;
+// The smaller of two bodies must be at least this share of the larger one's depth: a division
+// or two touching nuclei give bodies of like size, while a lobe or a bleb on one nucleus is far
+// shallower than the nucleus itself.
+constexpr float kMinBodyRatio = 0.5f;
 constexpr int kLine = -1;  // basin id of a cut voxel
 
 struct Basins {
@@ -87,6 +91,11 @@ void NeckCut::Distances(const std::vector<unsigned short>& labels,
 }
 
 std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels) const {
+  return Find(labels, std::vector<uint8_t>(size_t{1} << 16, 1));
+}
+
+std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
+                                  const std::vector<uint8_t>& cuttable) const {
   std::vector<size_t> cut;
   if (!(neck_ratio_ > 0)) return cut;
   std::vector<uint32_t> distance;
@@ -116,7 +125,9 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels) con
     for (size_t i = 0; i < roots.size(); ++i)
       for (size_t j = i + 1; j < roots.size();) {
         const uint32_t body = std::min(basins.peak[roots[i]], basins.peak[roots[j]]);
-        if (body < kMinBodyDepth || float(d) >= neck_ratio_ * float(body)) {
+        const uint32_t large = std::max(basins.peak[roots[i]], basins.peak[roots[j]]);
+        if (!cuttable[labels[p]] || body < kMinBodyDepth ||
+            float(body) < kMinBodyRatio * float(large) || float(d) >= neck_ratio_ * float(body)) {
           basins.Join(roots[i], roots[j]);
           roots.erase(roots.begin() + static_cast<ptrdiff_t>(j));
         } else {

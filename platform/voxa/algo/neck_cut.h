@@ -24,6 +24,9 @@ class NeckCut {
   // touch, not even through a corner. Cost: two passes over the grid and a sort of the
   // labelled voxels.
   std::vector<size_t> Find(const std::vector<unsigned short>& labels) const;
+  // As above for the labels l with `cuttable[l]` set only (one flag per label value).
+  std::vector<size_t> Find(const std::vector<unsigned short>& labels,
+                           const std::vector<uint8_t>& cuttable) const;
 
  private:
   void Distances(const std::vector<unsigned short>& labels, std::vector<uint32_t>& distance) const;

@@ -24,6 +24,9 @@ constexpr size_t kRecentStates = 4;
 // is taken for background.
 constexpr float kMinLabelContrast = 0.1f;
 constexpr float kMinLabelNoiseMultiple = 1.0f;
+// A label is cut at its necks only when its mean lies this many standard deviations of the
+// background above the background mean.
+constexpr float kMinCutContrast = 4.0f;
 // The standard deviation of normal noise per median absolute deviation.
 constexpr float kMadToSigma = 1.4826f;
 constexpr size_t kLabelCount = 65536;
@@ -136,7 +139,14 @@ size_t TwoListLevelSet::Evolve(size_t max_iter) {
 
 void TwoListLevelSet::CutNecks() {
   const NeckCut neck_cut(grid_, settings_.neck_ratio);
-  for (const size_t p : neck_cut.Find(label_))
+  if (means_stale_) RefreshMeans();
+  // The outline of a label barely above the noise is ragged with noise, and its notches would
+  // pass for necks: such labels are not cut.
+  std::vector<uint8_t> cuttable(kLabelCount, 0);
+  for (size_t l = 1; l < kLabelCount; ++l)
+    cuttable[l] = count_[l] > 0 && LabelMean(static_cast<unsigned short>(l)) - background_mean_ >
+                                       kMinCutContrast * background_noise_;
+  for (const size_t p : neck_cut.Find(label_, cuttable))
     if (!(state_[p] & kFrozen)) SwitchOut(p);
   CleanInner();
   CleanOuter();

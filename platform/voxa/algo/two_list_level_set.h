@@ -17,8 +17,8 @@
 namespace voxa::algo {
 
 // Touching nuclei and the daughters of a division are bodies joined by a neck narrower than
-// about three quarters of the smaller body's width; single nuclei, even irregular ones, rarely are.
-constexpr float kNeckRatio = 0.75f;
+// about four fifths of the smaller body's width; single nuclei, even irregular ones, rarely are.
+constexpr float kNeckRatio = 0.8f;
 
 struct ChanVeseSettings {
   float curv_weight = 0;
