@@ -1,5 +1,5 @@
 // Smoothing and diffusion filters on 16-bit grey images, in place. Both work on 2D images
-// (z size 1) and on 3D stacks, in voxel units (the voxel size is not taken into account).
+// (z size 1) and on 3D stacks.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +9,11 @@
 
 namespace voxa {
 
-// Gaussian smoothing with standard deviation `sigma` voxels along x, y and (for stacks) z, with the
-// image border continued by its edge value. From sigma 1 on it is the fourth-order recursive
+// Gaussian smoothing with standard deviation `sigma` pixels along x and y and the same physical
+// width along z: sigma * (x voxel size / z voxel size) slices, from the image's resolution (a
+// stack with slices twice as far apart as its pixels is smoothed over sigma / 2 slices; without
+// a recorded voxel size the voxels count as cubes). The image border is continued by its edge
+// value. From sigma 1 on it is the fourth-order recursive
 // filter of van Vliet, Young and Verbeek run forwards and backwards along each axis (cost per
 // voxel independent of sigma); narrower Gaussians, which no low-order recursion represents
 // closely, use the sampled kernel of radius 4 sigma. Results are rounded to the nearest integer

@@ -34,6 +34,7 @@ TEST(TrackCommand, TracksASyntheticSequenceIntoAValidResult) {
   EXPECT_EQ(j["frames"], 6);
   EXPECT_EQ(j["slices"], 1);
   EXPECT_EQ(j["method"], "levelset");
+  EXPECT_EQ(j["parameters"]["fg_weight"], 1.0);
   EXPECT_GT(j["tracks"].get<int>(), 0);
   EXPECT_EQ(Tool({"validate", (dir / "res"), "--gt", (dir / "01_GT")}), 0);
   std::string scores;
@@ -41,6 +42,23 @@ TEST(TrackCommand, TracksASyntheticSequenceIntoAValidResult) {
   const nlohmann::json s = nlohmann::json::parse(scores);
   EXPECT_GT(s["SEG"].get<double>(), 0.4);
   EXPECT_GT(s["TRA"].get<double>(), 0.6);
+}
+
+TEST(TrackCommand, StacksGetTheirOwnDefaultsAndAGivenWeightWins) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--dim", "3", "--size", "64", "--depth", "8",
+                  "--frames", "2", "--cells", "3", "--seed", "5"}),
+            0);
+  std::string summary;
+  ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res"), "--json"}, &summary), 0);
+  nlohmann::json j = nlohmann::json::parse(summary);
+  EXPECT_EQ(j["slices"], 8);
+  EXPECT_EQ(j["parameters"]["fg_weight"], 2.0);
+  EXPECT_EQ(j["parameters"]["min_size"], 500);
+  ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res"), "--json", "--fg-weight", "1.5"}, &summary),
+            0);
+  j = nlohmann::json::parse(summary);
+  EXPECT_EQ(j["parameters"]["fg_weight"], 1.5);
 }
 
 TEST(TrackCommand, TheGraphCutMethodGivesAValidResultWithALineage) {

@@ -95,6 +95,30 @@ TEST(GrayGaussIIR, KeepsTheRangeAndTheGeometry) {
   EXPECT_FLOAT_EQ(image.GetResolution().GetRes()[2], 0.25f);
 }
 
+TEST(GrayGaussIIR, SigmaIsInPixelsAndSlicesFollowTheVoxelSize) {
+  // An impulse in a stack whose slices lie `ratio` times as far apart as its pixels: the spread
+  // along z, in slices, is sigma / ratio; along x it stays sigma.
+  for (const float ratio : {1.0f, 2.0f, 4.0f}) {
+    Image3d<unsigned short> image;
+    image.MakeRoom(41, 1, 41);
+    image.SetAllVoxels(0);
+    image.SetResolution(voxa::Resolution({1.0f, 1.0f, 1.0f / ratio}));
+    image.SetVoxel(20, 0, 20, kImpulse);
+    const double sigma = 4.0;
+    voxa::GrayGaussIIR(image, sigma);
+    double mass = 0, xx = 0, zz = 0;
+    for (uint64_t z = 0; z < 41; ++z)
+      for (uint64_t x = 0; x < 41; ++x) {
+        const double v = image.GetVoxel(x, 0, z);
+        mass += v;
+        xx += v * (x - 20.0) * (x - 20.0);
+        zz += v * (z - 20.0) * (z - 20.0);
+      }
+    EXPECT_NEAR(std::sqrt(xx / mass), sigma, 0.1) << "ratio " << ratio;
+    EXPECT_NEAR(std::sqrt(zz / mass), sigma / ratio, 0.1) << "ratio " << ratio;
+  }
+}
+
 TEST(GrayGaussIIR, ZeroSigmaIsTheIdentityAndBadSigmasAreRefused) {
   Image3d<unsigned short> image;
   image.MakeRoom(3, 1, 1);

@@ -17,7 +17,7 @@ void GrayGaussIIR(Image3d<unsigned short>& image, double sigma) {
   if (sigma == 0 || image.IsEmpty()) return;
   std::vector<float> work(image.begin(), image.end());
   algo::GaussianSmoothVolume(work.data(), image.GetSizeX(), image.GetSizeY(), image.GetSizeZ(),
-                             sigma);
+                             sigma, algo::DepthSigma(sigma, image.GetResolution()));
   // Round half up after clamping; the values are non-negative there, so truncation of v + 0.5
   // rounds, and the loop vectorises (a call to nearbyint would not).
   std::transform(work.begin(), work.end(), image.begin(), [](float v) {

@@ -148,7 +148,8 @@ void DetectionScale(const Image3d<unsigned short>& in, Image3d<float>& out) {
   out.MakeRoom(in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
   std::copy(in.begin(), in.end(), out.begin());
   algo::GaussianSmoothVolume(out.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ(),
-                             kDetectionSigma);
+                             kDetectionSigma,
+                             algo::DepthSigma(kDetectionSigma, in.GetResolution()));
   const size_t n = out.GetImageSize();
   const algo::Histogram full = algo::Histogram::OfFloat(out.begin(), n, kHistogramBins);
   const float low = static_cast<float>(full.Percentile(0.0));

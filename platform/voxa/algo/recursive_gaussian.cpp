@@ -157,12 +157,18 @@ void FilterRows(const Filter& filter, T* data, size_t nx, size_t rows, std::vect
 }
 
 template <class T, class Filter>
-void SmoothAxes(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) {
+void SmoothPlanes(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) {
   std::vector<T> scratch;
   const size_t plane = nx * ny;
   if (nx > 1) FilterRows(filter, data, nx, ny * nz, scratch);
   if (ny > 1)
     for (size_t z = 0; z < nz; ++z) filter.FilterLanes(data + z * plane, ny, nx, nx, scratch);
+}
+
+template <class T, class Filter>
+void SmoothDepth(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) {
+  std::vector<T> scratch;
+  const size_t plane = nx * ny;
   if (nz > 1) filter.FilterLanes(data, nz, plane, plane, scratch);
 }
 
@@ -170,10 +176,23 @@ void SmoothAxes(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) 
 
 template <class T>
 void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma) {
-  if (sigma >= kRecursiveFromSigma)
-    SmoothAxes(RecursiveGaussian<T>(sigma), data, nx, ny, nz);
-  else
-    SmoothAxes(SampledGaussian<T>(sigma), data, nx, ny, nz);
+  GaussianSmoothVolume(data, nx, ny, nz, sigma, sigma);
+}
+
+template <class T>
+void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma, double sigma_z) {
+  if (sigma > 0) {
+    if (sigma >= kRecursiveFromSigma)
+      SmoothPlanes(RecursiveGaussian<T>(sigma), data, nx, ny, nz);
+    else
+      SmoothPlanes(SampledGaussian<T>(sigma), data, nx, ny, nz);
+  }
+  if (sigma_z > 0) {
+    if (sigma_z >= kRecursiveFromSigma)
+      SmoothDepth(RecursiveGaussian<T>(sigma_z), data, nx, ny, nz);
+    else
+      SmoothDepth(SampledGaussian<T>(sigma_z), data, nx, ny, nz);
+  }
 }
 
 template class RecursiveGaussian<float>;
@@ -182,5 +201,7 @@ template class SampledGaussian<float>;
 template class SampledGaussian<double>;
 template void GaussianSmoothVolume<float>(float*, size_t, size_t, size_t, double);
 template void GaussianSmoothVolume<double>(double*, size_t, size_t, size_t, double);
+template void GaussianSmoothVolume<float>(float*, size_t, size_t, size_t, double, double);
+template void GaussianSmoothVolume<double>(double*, size_t, size_t, size_t, double, double);
 
 }  // namespace voxa::algo

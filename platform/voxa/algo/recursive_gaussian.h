@@ -8,10 +8,21 @@
 // edge value.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
+#include "voxa/resolution.h"
+
 namespace voxa::algo {
+
+// The sigma along z, in slices, of a Gaussian that is `sigma` x/y voxels wide in space: a stack
+// whose slices lie twice as far apart as its pixels is smoothed over half as many slices. Without
+// a usable voxel size (a file that records none reads as equal sizes) the voxels count as cubes.
+inline double DepthSigma(double sigma, const Resolution& resolution) {
+  const double ratio = double(resolution.Spacing(0)) / double(resolution.Spacing(2));
+  return std::isfinite(ratio) && ratio > 0 ? sigma * ratio : sigma;
+}
 
 template <class T>
 class RecursiveGaussian {
@@ -41,5 +52,8 @@ class SampledGaussian {
 // Smooths a volume of size (nx, ny, nz), x fastest, along each axis of non-unit size.
 template <class T>
 void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma);
+// As above with its own sigma along z (in slices); 0 leaves an axis unsmoothed.
+template <class T>
+void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma, double sigma_z);
 
 }  // namespace voxa::algo

@@ -24,7 +24,8 @@ void RegionSpeedImage(const Image3d<unsigned short>& in, Image3d<float>& out) {
   if (in.IsEmpty()) return;
   std::copy(in.begin(), in.end(), out.begin());
   algo::GaussianSmoothVolume(out.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ(),
-                             kSmoothingSigma);
+                             kSmoothingSigma,
+                             algo::DepthSigma(kSmoothingSigma, in.GetResolution()));
   const algo::IntensityLift lift = algo::IntensityLift::Of(in.begin(), in.GetImageSize());
   if (lift.Flat()) {
     std::fill(out.begin(), out.end(), 0.0f);
