@@ -65,7 +65,7 @@ struct TrackOptions {
   std::optional<uint64_t> slices;  // empty: those of frame 0
   std::string method = "levelset";
   float curv_weight = 0.3f, bg_weight = 1.0f, bg_factor = 1.0f;
-  std::optional<float> fg_weight;  // empty: 1 in 2D, 2 in 3D
+  std::optional<float> fg_weight;  // empty: 1 in 2D, 3 in 3D
   uint64_t max_iter = 50, overlap = 3, border = 0;
   std::optional<uint64_t> min_size;  // empty: 100 voxels in 2D, 500 in 3D
   bool json = false;

@@ -40,7 +40,7 @@ constexpr uint64_t kMinSize3D = 500;  // voxels: the same nucleus over a few sli
 // along z; a heavier foreground weight moves its boundary up to about the half-maximum level,
 // where the blurred edge lies.
 constexpr float kForegroundWeight2D = 1.0f;
-constexpr float kForegroundWeight3D = 2.0f;
+constexpr float kForegroundWeight3D = 3.0f;
 
 struct Sequence {
   uint64_t frames = 0;
@@ -165,7 +165,7 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
   auto fg_weight = std::make_shared<float>(0.0f);
   CLI::Option* fg_option =
       sub->add_option("--fg-weight", *fg_weight,
-                      "Weight of the cell (foreground) region term [default: 1 in 2D, 2 in 3D; "
+                      "Weight of the cell (foreground) region term [default: 1 in 2D, 3 in 3D; "
                       "graphcut: 30]")
           ->check(CLI::PositiveNumber);
   CLI::Option* bg_option = sub->add_option("--bg-weight", o->bg_weight,

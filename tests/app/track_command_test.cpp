@@ -53,7 +53,7 @@ TEST(TrackCommand, StacksGetTheirOwnDefaultsAndAGivenWeightWins) {
   ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res"), "--json"}, &summary), 0);
   nlohmann::json j = nlohmann::json::parse(summary);
   EXPECT_EQ(j["slices"], 8);
-  EXPECT_EQ(j["parameters"]["fg_weight"], 2.0);
+  EXPECT_EQ(j["parameters"]["fg_weight"], 3.0);
   EXPECT_EQ(j["parameters"]["min_size"], 500);
   ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res"), "--json", "--fg-weight", "1.5"}, &summary),
             0);
