@@ -85,7 +85,7 @@ class SearchTreeFlow {
   void SetDirectionCapacities(const char* method, const TCap* capacities) {
     const size_t given = RequireGrid(method).GivenDirections();
     for (size_t k = 0; k < given; ++k) CheckCapacity(method, capacities[k]);
-    LoadEdges([&](size_t, size_t k) { return capacities[k]; });
+    LoadUniformEdges(capacities);
   }
 
   // New terminal capacities. After a solve on the same edges (and with reuse) the trees are
@@ -200,6 +200,38 @@ class SearchTreeFlow {
         for (size_t k = 0; k < K_; ++k)
           r[k] = x >= begin[k] && x < end[k] ? capacity(node + x, k) : TCap(0);
       }
+    });
+    if (!reuse_) original_.assign(rc_.data(), rc_.data() + rc_.size());
+    edges_loaded_ = true;
+    fresh_ = true;
+    solved_ = false;
+  }
+
+  // LoadEdges for capacities that depend on the direction only: the nodes of a row whose every
+  // neighbour lies inside the grid get one whole record copied, which keeps the set-up of a large
+  // grid at the speed of memory.
+  void LoadUniformEdges(const TCap* capacities) {
+    const size_t given = geometry_.GivenDirections();
+    const size_t x_size = geometry_.Dims()[0];
+    std::vector<TCap> record(K_, TCap(0));
+    std::copy(capacities, capacities + given, record.begin());
+    std::vector<size_t> begin(K_, 0), end(K_, 0);
+    geometry_.ForEachRow([&](size_t, size_t p, size_t y, size_t z) {
+      size_t inner_begin = 0, inner_end = x_size;
+      for (size_t k = 0; k < given; ++k) {
+        geometry_.InsideRange(y, z, k, begin[k], end[k]);
+        inner_begin = std::max(inner_begin, begin[k]);
+        inner_end = std::min(inner_end, end[k]);
+      }
+      inner_end = std::max(inner_begin, inner_end);
+      const auto edge_node = [&](size_t x) {
+        TCap* r = &rc_[(p + x) * K_];
+        for (size_t k = 0; k < K_; ++k) r[k] = x >= begin[k] && x < end[k] ? record[k] : TCap(0);
+      };
+      for (size_t x = 0; x < inner_begin; ++x) edge_node(x);
+      for (size_t x = inner_begin; x < inner_end; ++x)
+        std::copy(record.begin(), record.end(), &rc_[(p + x) * K_]);
+      for (size_t x = inner_end; x < x_size; ++x) edge_node(x);
     });
     if (!reuse_) original_.assign(rc_.data(), rc_.data() + rc_.size());
     edges_loaded_ = true;
