@@ -39,11 +39,12 @@ class VOXA_ALGO_API Routine {
   // Calling it again starts over from the start image.
   virtual void Initialize() = 0;
   // Evolves until a full iteration moves no boundary voxel, the boundary only oscillates (it
-  // returns to a state seen at the end of one of the last few iterations), or max_iter
-  // iterations are done. One iteration is one field cycle (up to a fixed number of sweeps of
-  // the region force over both lists, ending early when a sweep moves nothing) followed by the
-  // smoothing cycle. Returns the number of iterations done. Cost per iteration: proportional to
-  // the length of the boundary lists.
+  // returns to a state seen at the end of one of the last few iterations, or the only voxels an
+  // iteration leaves changed are ones that have already changed three times: a flicker in the
+  // noise), or max_iter iterations are done. One iteration is one field cycle (up to a fixed number
+  // of sweeps of the region force over both lists, ending early when a sweep moves nothing)
+  // followed by the smoothing cycle. Returns the number of iterations done. Cost per iteration:
+  // proportional to the length of the boundary lists.
   virtual size_t IterateUntilConvergence(size_t max_iter) = 0;
   // Writes one bool per voxel (x fastest) into `buffer`: true where the voxel is of `type`, or,
   // when `invert`, where it is not. ResType 3 (kForeground) gives the segmentation. Throws

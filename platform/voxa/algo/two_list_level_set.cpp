@@ -84,6 +84,7 @@ void TwoListLevelSet::Start(const unsigned short* labels) {
   });
   inner_.clear();
   outer_.clear();
+  switched_.clear();
   grid_.ForEachVoxel([&](size_t, size_t p) {
     const bool labelled = label_[p] != 0;
     const bool boundary = IsBoundary(p, labelled);
@@ -128,7 +129,11 @@ size_t TwoListLevelSet::Evolve(size_t max_iter) {
         if (m == 0) break;
       }
     ++iter;
+    const size_t fresh = SettleIteration();
     if (moved == 0) break;
+    // Only voxels that have already gone back and forth changed side: the boundary flickers in
+    // the noise without getting anywhere.
+    if (fresh == 0) break;
     const size_t seen = std::min(recent_count, kRecentStates);
     if (std::find(recent.begin(), recent.begin() + seen, hash_) != recent.begin() + seen) break;
     recent[recent_count++ % kRecentStates] = hash_;
@@ -295,7 +300,28 @@ void TwoListLevelSet::CleanOuter() {
   for (const size_t p : outer_) state_[p] &= static_cast<uint8_t>(~kListed);
 }
 
+void TwoListLevelSet::NoteSwitch(size_t p) {
+  if (state_[p] & kSwitched) return;
+  state_[p] |= kSwitched;
+  switched_.push_back({p, label_[p]});
+}
+
+size_t TwoListLevelSet::SettleIteration() {
+  size_t fresh = 0;
+  for (const auto& [p, before] : switched_) {
+    state_[p] &= static_cast<uint8_t>(~kSwitched);
+    if (label_[p] == before) continue;
+    const int flips = (state_[p] & kFlipBits) >> kFlipShift;
+    if (flips == kOscillatingFlips) continue;
+    ++fresh;
+    state_[p] = static_cast<uint8_t>((state_[p] & ~kFlipBits) | ((flips + 1) << kFlipShift));
+  }
+  switched_.clear();
+  return fresh;
+}
+
 void TwoListLevelSet::SwitchIn(size_t p, unsigned short label) {
+  NoteSwitch(p);
   Account(0, value_[p], -1);
   Account(label, value_[p], +1);
   hash_ ^= VoxelKey(p, label);
@@ -312,6 +338,7 @@ void TwoListLevelSet::SwitchIn(size_t p, unsigned short label) {
 }
 
 void TwoListLevelSet::SwitchOut(size_t p) {
+  NoteSwitch(p);
   const unsigned short label = label_[p];
   Account(label, value_[p], -1);
   Account(0, value_[p], +1);

@@ -49,6 +49,8 @@ class TwoListLevelSet {
   void WriteLabels(unsigned short* buffer, bool only_foreground) const;
 
  private:
+  static constexpr int kFlipShift = 6;
+  static constexpr int kOscillatingFlips = 3;
   // Voxel state bits: the side of the two-list scheme in the low two bits.
   enum : uint8_t {
     kExterior = 0,
@@ -56,9 +58,11 @@ class TwoListLevelSet {
     kInner = 2,
     kInterior = 3,
     kSideBits = 3,
-    kFrozen = 4,   // may not change side
-    kPadding = 8,  // outside the image
-    kListed = 16,  // already kept during a list clean-up
+    kFrozen = 4,           // may not change side
+    kPadding = 8,          // outside the image
+    kListed = 16,          // already kept during a list clean-up
+    kSwitched = 32,        // switched side during the current iteration
+    kFlipBits = 64 | 128,  // iterations that ended with the voxel changed, up to 3
   };
   struct Scan {
     unsigned short label;  // the one label of the neighbourhood, 0 when none or several
@@ -83,6 +87,12 @@ class TwoListLevelSet {
   void CleanOuter();
   void SwitchIn(size_t p, unsigned short label);
   void SwitchOut(size_t p);
+  // Remembers p's label before its first switch of the iteration.
+  void NoteSwitch(size_t p);
+  // Ends an iteration: counts the voxels whose label differs from that at its start and that
+  // had not changed that way kOscillatingFlips times before. None means the boundary moves
+  // only where it has gone back and forth already: it flickers in the noise and has settled.
+  size_t SettleIteration();
   void Account(unsigned short label, float value, int sign);
 
   // The label a background voxel would join (0 when none or several are around) and the share
@@ -107,6 +117,7 @@ class TwoListLevelSet {
   std::vector<unsigned short> label_;
   std::vector<uint8_t> state_;
   std::vector<size_t> inner_, outer_;  // L_in and L_out, with stale entries until cleaned
+  std::vector<std::pair<size_t, unsigned short>> switched_;  // this iteration's, with the old label
 
   std::vector<double> sum_;  // per label; index 0 is the background
   std::vector<uint64_t> count_;
