@@ -1,6 +1,8 @@
-// The lineage file of a result whose labels are carried only from one frame to the next (the
-// graph-cut tracker): each label's track runs from the first to the last mask that holds it,
-// without parents. Such labels never reappear after a gap, so the tracks are contiguous.
+// The lineage of a result whose labels are only carried from one frame to the next (the
+// graph-cut tracker), where both daughters of a division keep their mother's label. Every label
+// is split into its connected pieces; pieces large enough to be cells are matched to the label's
+// tracks by their overlap with the previous frame, and two or more pieces matched to one track
+// end it and begin one daughter track each, so that every label of the result is one cell.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +10,13 @@
 
 namespace trel::tool {
 
-// Reads maskTTT.tif for TTT < frames in `folder` and writes folder/res_track.txt.
-void WriteLineageFromMasks(const std::filesystem::path& folder, uint64_t frames);
+// Reads maskTTT.tif for TTT < frames in `folder`, gives each divided cell its own label
+// (rewriting only the masks whose labels change) and writes folder/res_track.txt with the
+// parents. Pieces smaller than `min_size` voxels are fragments of their label's largest piece.
+// Any res_track.txt already there is removed first, so that a failure leaves none. Throws
+// ToolError: kExitDataError when the masks differ in size or the divisions need more labels than
+// a 16-bit mask holds, and the statuses of ReadLabelImage, WriteLabelImage and WriteTrackFile.
+void SplitDivisionsAndWriteLineage(const std::filesystem::path& folder, uint64_t frames,
+                                   uint64_t min_size);
 
 }  // namespace trel::tool

@@ -104,7 +104,7 @@ void RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallback&
   if (o.method == "graphcut") {
     KerfLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, s.fg_weight,
                     o.bg_weight, o.max_iter, s.min_size, o.overlap, report);
-    WriteLineageFromMasks(o.out, s.frames);
+    SplitDivisionsAndWriteLineage(o.out, s.frames, s.min_size);
     return;
   }
   FlsLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, s.fg_weight,

@@ -2,12 +2,14 @@
 // community's rules and matches its ground truth well; failures map to their exit statuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "commands.h"
 #include "support/test_support.h"
+#include "track_file.h"
 
 namespace {
 
@@ -73,6 +75,18 @@ TEST(TrackCommand, TheGraphCutMethodGivesAValidResultWithALineage) {
   EXPECT_EQ(j["parameters"]["fg_weight"], 30.0);  // the graph cut's own default
   EXPECT_TRUE(std::filesystem::exists(dir / "res/res_track.txt"));
   EXPECT_EQ(Tool({"validate", (dir / "res"), "--gt", (dir / "01_GT")}), 0);
+}
+
+TEST(TrackCommand, TheGraphCutMethodGivesDividedCellsTheirOwnLabels) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "256", "--frames", "10", "--cells", "8",
+                  "--seed", "1"}),
+            0);
+  ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res"), "--method", "graphcut"}), 0);
+  EXPECT_EQ(Tool({"validate", (dir / "res"), "--gt", (dir / "01_GT")}), 0);
+  const std::vector<tool::TrackLine> tracks = tool::ReadTrackFile(dir / "res/res_track.txt");
+  EXPECT_TRUE(std::any_of(tracks.begin(), tracks.end(),
+                          [](const tool::TrackLine& t) { return t.parent != 0; }));
 }
 
 TEST(TrackCommand, MissingInputAndBadOptionsHaveTheirStatus) {
