@@ -38,7 +38,9 @@ namespace voxa {
 // values above the background beside nuclei a hundred times brighter; the boundaries it gives
 // are generous and are meant to be refined by the level-set routines. Its result does not change
 // when the grey values are scaled or offset (8-bit data read as 16-bit). The float overload works
-// on the values as given.
+// on the values as given, unless its two means come out within three noise deviations of the
+// background phase of each other: small objects in a broad noisy background can make two means
+// split the noise instead, and then it segments on the detection scale of its values as above.
 VOXA_ALGO_API void GibouFedkiw(const Image3d<unsigned short>& in, Image3d<bool>& out,
                                float fg_weight, float bg_weight, float& fg_mean, float& bg_mean,
                                size_t count);

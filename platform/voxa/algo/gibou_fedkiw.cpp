@@ -14,6 +14,7 @@
 #include "histogram.h"
 #include "majority_filter.h"
 #include "recursive_gaussian.h"
+#include "robust_spread.h"
 #include "voxa/exceptions.h"
 
 namespace voxa {
@@ -28,6 +29,9 @@ constexpr int kHistogramSteps = 100;
 // histogram's bright tail for the triangle split.
 constexpr double kDetectionSigma = 1.0;
 constexpr double kTailPercentile = 0.999;
+// Two phase means closer than this many standard deviations of the background phase's noise
+// are a split of the noise, not of objects from the background.
+constexpr double kSplitNoiseMultiple = 3.0;
 // The saturating curve is tabulated in kCurveSteps steps per unit (t - b), up to kCurveRange
 // units, beyond which it is 1 to single precision.
 constexpr size_t kCurveSteps = 64;
@@ -144,7 +148,8 @@ void ReportMeans(const Image3d<T>& in, const Image3d<bool>& out, float& fg_mean,
 // peak b, in units of the triangle split's distance t - b from it, through the saturating curve
 // 1 - 2^(-(v - b) / (t - b)). The background maps near 0, anything well above t near 1, and t
 // itself to one half, whatever the brightness of the objects.
-void DetectionScale(const Image3d<unsigned short>& in, Image3d<float>& out) {
+template <class T>
+void DetectionScale(const Image3d<T>& in, Image3d<float>& out) {
   out.MakeRoom(in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
   std::copy(in.begin(), in.end(), out.begin());
   algo::GaussianSmoothVolume(out.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ(),
@@ -175,6 +180,19 @@ void DetectionScale(const Image3d<unsigned short>& in, Image3d<float>& out) {
   });
 }
 
+// Whether the two phases of `phases` lie within the background's noise of each other. Two means
+// of objects that cover a small part of a noisy image can settle on the two halves of the
+// background's noise, the objects going with the brighter half; such a split finds nothing.
+bool SplitWithinNoise(const Image3d<float>& in, const Image3d<bool>& phases) {
+  std::vector<float> background;
+  background.reserve(in.GetImageSize());
+  const bool* fg = phases.begin();
+  for (const float v : in)
+    if (!*fg++) background.push_back(v);
+  const PhaseMeans m = MeansOf(in.begin(), phases.begin(), in.GetImageSize());
+  return m.fg - m.bg < kSplitNoiseMultiple * double(algo::RobustSpread(background));
+}
+
 }  // namespace
 
 void GibouFedkiw(const Image3d<float>& in, Image3d<bool>& out, float fg_weight, float bg_weight,
@@ -182,6 +200,11 @@ void GibouFedkiw(const Image3d<float>& in, Image3d<bool>& out, float fg_weight, 
   CheckWeights(fg_weight, bg_weight);
   TakeGeometry(in, out);
   Segment(in, out, fg_weight, bg_weight, count);
+  if (SplitWithinNoise(in, out)) {
+    Image3d<float> detection;
+    DetectionScale(in, detection);
+    Segment(detection, out, fg_weight, bg_weight, count);
+  }
   ReportMeans(in, out, fg_mean, bg_mean);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "neck_cut.h"
+#include "robust_spread.h"
 #include "voxa/exceptions.h"
 
 namespace voxa::algo {
@@ -27,8 +28,6 @@ constexpr float kMinLabelNoiseMultiple = 1.0f;
 // A label is cut at its necks only when its mean lies this many standard deviations of the
 // background above the background mean.
 constexpr float kMinCutContrast = 4.0f;
-// The standard deviation of normal noise per median absolute deviation.
-constexpr float kMadToSigma = 1.4826f;
 constexpr size_t kLabelCount = 65536;
 // The curvature term is the share of the neighbourhood inside the region less one half: the
 // same value whichever side the voxel is on, so that a voxel's preferred side depends on its
@@ -97,18 +96,8 @@ void TwoListLevelSet::Start(const unsigned short* labels) {
     }
   });
   means_frozen_ = settings_.fixed_means;
-  image_spread_ = RobustSpread(speed_.begin(), speed_.GetImageSize());
-}
-
-float TwoListLevelSet::RobustSpread(const float* values, size_t n) {
-  if (n == 0) return 0.0f;
-  std::vector<float> v(values, values + n);
-  const auto middle = v.begin() + static_cast<ptrdiff_t>(n / 2);
-  std::nth_element(v.begin(), middle, v.end());
-  const float median = *middle;
-  for (float& x : v) x = std::abs(x - median);
-  std::nth_element(v.begin(), middle, v.end());
-  return kMadToSigma * *middle;
+  std::vector<float> values(speed_.begin(), speed_.end());
+  image_spread_ = RobustSpread(values);
 }
 
 size_t TwoListLevelSet::Evolve(size_t max_iter) {

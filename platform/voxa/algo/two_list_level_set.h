@@ -79,10 +79,6 @@ class TwoListLevelSet {
   // Returns the number of voxels that switched.
   size_t Sweep(bool field);
   void CutNecks();
-  // The median absolute deviation from the median, as a standard deviation: the background's
-  // noise as long as the objects cover less than half of the image, which they inflate less
-  // than they would a plain standard deviation of the background phase.
-  static float RobustSpread(const float* values, size_t n);
   void CleanInner();
   void CleanOuter();
   void SwitchIn(size_t p, unsigned short label);
