@@ -1,4 +1,5 @@
-// Divisions found by connected pieces and overlap matching. Region labelling with the
+// Divisions found by connected pieces and overlap matching. Every label is first cut at its
+// narrow necks, so that daughters still touching count as two pieces. Region labelling with the
 // 26-neighbourhood (its in-plane 8 offsets on a one-slice image) splits every label into pieces;
 // the pieces large enough to be cells are matched to the label's active tracks by their overlap
 // with the previous output frame. Fresh labels start above the largest label of the run, so a
@@ -17,6 +18,7 @@
 #include "track_file.h"
 #include "voxa/exceptions.h"
 #include "voxa/labeled_image3d.h"
+#include "voxa/neck_split.h"
 #include "voxa/neighbourhood.h"
 
 namespace trel::tool {
@@ -24,6 +26,9 @@ namespace trel::tool {
 namespace {
 
 constexpr uint64_t kLargestLabel = 65535;  // the most a 16-bit mask holds
+// Daughters that have not parted yet, and touching nuclei, are one label joined by a neck: cut
+// at the same ratio as the level-set routines cut their labels.
+constexpr float kNeckRatio = 0.8f;
 
 using Pieces = voxa::LabeledImage3d<unsigned short, unsigned short>;
 using Labels = std::vector<uint16_t>;
@@ -235,7 +240,8 @@ void SplitDivisionsAndWriteLineage(const std::filesystem::path& folder, uint64_t
   DivisionSplitter splitter(folder, LargestLabel(masks, frames, mask), min_size);
   for (uint64_t t = 0; t < frames; ++t) {
     ReadLabelImage(masks.Name(t), mask);
-    if (splitter.Relabel(t, masks.Name(t), mask)) WriteLabelImage(masks.Name(t), mask);
+    const bool cut = voxa::CutNarrowNecks(mask, kNeckRatio) > 0;
+    if (splitter.Relabel(t, masks.Name(t), mask) || cut) WriteLabelImage(masks.Name(t), mask);
   }
   WriteTrackFile(lineage, splitter.Tracks());
 }

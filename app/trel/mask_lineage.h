@@ -1,8 +1,9 @@
 // The lineage of a result whose labels are only carried from one frame to the next (the
 // graph-cut tracker), where both daughters of a division keep their mother's label. Every label
-// is split into its connected pieces; pieces large enough to be cells are matched to the label's
-// tracks by their overlap with the previous frame, and two or more pieces matched to one track
-// end it and begin one daughter track each, so that every label of the result is one cell.
+// is cut at its narrow necks and split into its connected pieces; pieces large enough to be cells
+// are matched to the label's tracks by their overlap with the previous frame, and two or more
+// pieces matched to one track end it and begin one daughter track each, so that every label of the
+// result is one cell.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +11,9 @@
 
 namespace trel::tool {
 
-// Reads maskTTT.tif for TTT < frames in `folder`, gives each divided cell its own label
-// (rewriting only the masks whose labels change) and writes folder/res_track.txt with the
+// Reads maskTTT.tif for TTT < frames in `folder`, cuts labels at their narrow necks, gives each
+// divided cell its own label (rewriting only the masks that change) and writes
+// folder/res_track.txt with the
 // parents. Pieces smaller than `min_size` voxels are fragments of their label's largest piece.
 // Any res_track.txt already there is removed first, so that a failure leaves none. Throws
 // ToolError: kExitDataError when the masks differ in size or the divisions need more labels than

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <fstream>
 
 #include "frame_files.h"
@@ -79,6 +80,33 @@ TEST(MaskLineage, ALabelInTwoPiecesDividesAndTheDaughtersKeepTheirLabels) {
   EXPECT_FALSE(Untouched(dir, 1));
   EXPECT_EQ(Mask(dir, 1), (Drawing{"22..33", "22..33"}));
   EXPECT_EQ(Mask(dir, 2), (Drawing{".22.33", ".22.33"}));
+}
+
+TEST(MaskLineage, DaughtersStillJoinedByANarrowNeckAreCutApart) {
+  // Frame 0: one round cell; frame 1: two round daughters that still touch along a narrow neck,
+  // one label over both, as the carried labels leave them.
+  ScratchDir dir;
+  const auto cells = [](double gap) {
+    tool::LabelImage mask;
+    mask.MakeRoom(48, 24, 1);
+    for (uint64_t y = 0; y < 24; ++y)
+      for (uint64_t x = 0; x < 48; ++x)
+        mask.SetVoxel(
+            x, y, 0,
+            std::hypot(x - 12.0, y - 12.0) <= 7 || std::hypot(x - 12.0 - gap, y - 12.0) <= 7 ? 1
+                                                                                             : 0);
+    return mask;
+  };
+  tool::WriteLabelImage(MaskFile(dir, 0), cells(0));
+  tool::WriteLabelImage(MaskFile(dir, 1), cells(13));
+  tool::SplitDivisionsAndWriteLineage(dir.path(), 2, 20);
+  for (const tool::Violation& v : tool::CheckResultFolder(dir.path(), {}))
+    ADD_FAILURE() << tool::FormatViolation(v);
+  EXPECT_EQ(Lineage(dir), (std::vector<Track>{{1, 0, 0, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}));
+  tool::LabelImage mask;
+  tool::ReadLabelImage(MaskFile(dir, 1), mask);
+  EXPECT_EQ(mask.GetVoxel(12, 12, 0), 2);  // the left daughter's centre
+  EXPECT_EQ(mask.GetVoxel(25, 12, 0), 3);  // the right daughter's centre
 }
 
 TEST(MaskLineage, ASmallFragmentIsNoDivisionAndFollowsTheLargestPiece) {
