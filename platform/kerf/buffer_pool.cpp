@@ -17,60 +17,73 @@ struct Cached {
   size_t bytes;
 };
 
-std::mutex& Guard() {
-  static std::mutex guard;
-  return guard;
-}
+// Set once the pool is gone at the end of the process; a block returned after that (by a
+// solver that outlives it) is freed at once. Trivially destructible, so it stays readable.
+bool g_pool_closed = false;
 
-// Most recently returned first.
-std::list<Cached>& Blocks() {
-  static std::list<Cached> blocks;
-  return blocks;
-}
+// The cached blocks, most recently returned first. The pool frees them when the process ends,
+// so that nothing it holds is left unreachable.
+struct Pool {
+  std::mutex guard;
+  std::list<Cached> blocks;
+  size_t total = 0;
 
-size_t& Total() {
-  static size_t total = 0;
-  return total;
+  ~Pool() {
+    for (const Cached& c : blocks) std::free(c.block);
+    g_pool_closed = true;
+  }
+};
+
+Pool& ThePool() {
+  static Pool pool;
+  return pool;
 }
 
 }  // namespace
 
 void BufferPool::Release() {
-  std::lock_guard<std::mutex> lock(Guard());
-  for (const Cached& c : Blocks()) std::free(c.block);
-  Blocks().clear();
-  Total() = 0;
+  if (g_pool_closed) return;
+  Pool& pool = ThePool();
+  std::lock_guard<std::mutex> lock(pool.guard);
+  for (const Cached& c : pool.blocks) std::free(c.block);
+  pool.blocks.clear();
+  pool.total = 0;
 }
 
 size_t BufferPool::CachedBytes() {
-  std::lock_guard<std::mutex> lock(Guard());
-  return Total();
+  if (g_pool_closed) return 0;
+  Pool& pool = ThePool();
+  std::lock_guard<std::mutex> lock(pool.guard);
+  return pool.total;
 }
 
 namespace detail {
 
 void* TakeCachedBlock(size_t bytes) {
-  std::lock_guard<std::mutex> lock(Guard());
-  for (auto it = Blocks().begin(); it != Blocks().end(); ++it) {
+  if (g_pool_closed) return nullptr;
+  Pool& pool = ThePool();
+  std::lock_guard<std::mutex> lock(pool.guard);
+  for (auto it = pool.blocks.begin(); it != pool.blocks.end(); ++it) {
     if (it->bytes != bytes) continue;
     void* block = it->block;
-    Total() -= bytes;
-    Blocks().erase(it);
+    pool.total -= bytes;
+    pool.blocks.erase(it);
     return block;
   }
   return nullptr;
 }
 
 void ReturnBlock(void* block, size_t bytes) {
-  if (bytes > BufferPool::kMaxCachedBytes) return std::free(block);
-  std::lock_guard<std::mutex> lock(Guard());
-  while (Total() + bytes > BufferPool::kMaxCachedBytes) {
-    std::free(Blocks().back().block);
-    Total() -= Blocks().back().bytes;
-    Blocks().pop_back();
+  if (g_pool_closed || bytes > BufferPool::kMaxCachedBytes) return std::free(block);
+  Pool& pool = ThePool();
+  std::lock_guard<std::mutex> lock(pool.guard);
+  while (pool.total + bytes > BufferPool::kMaxCachedBytes) {
+    std::free(pool.blocks.back().block);
+    pool.total -= pool.blocks.back().bytes;
+    pool.blocks.pop_back();
   }
-  Blocks().push_front(Cached{block, bytes});
-  Total() += bytes;
+  pool.blocks.push_front(Cached{block, bytes});
+  pool.total += bytes;
 }
 
 }  // namespace detail
