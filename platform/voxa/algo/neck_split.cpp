@@ -20,13 +20,11 @@ size_t CutNarrowNecks(Image3d<unsigned short>& labels, float neck_ratio) {
   if (labels.IsEmpty()) return 0;
   const algo::PaddedGrid grid(labels.GetSizeX(), labels.GetSizeY(), labels.GetSizeZ());
   std::vector<unsigned short> padded(grid.PaddedCount(), 0);
-  std::vector<size_t> image_index(grid.PaddedCount(), 0);
-  grid.ForEachVoxel([&](size_t i, size_t p) {
-    padded[p] = labels.GetVoxel(i);
-    image_index[p] = i;
-  });
+  grid.ForEachVoxel([&](size_t i, size_t p) { padded[p] = labels.GetVoxel(i); });
   const std::vector<size_t> cut = algo::NeckCut(grid, neck_ratio).Find(padded);
-  for (const size_t p : cut) labels.SetVoxel(image_index[p], 0);
+  if (cut.empty()) return 0;
+  for (const size_t p : cut) padded[p] = 0;
+  grid.ForEachVoxel([&](size_t i, size_t p) { labels.SetVoxel(i, padded[p]); });
   return cut.size();
 }
 

@@ -172,6 +172,15 @@ void SmoothDepth(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz)
   if (nz > 1) filter.FilterLanes(data, nz, plane, plane, scratch);
 }
 
+// Calls smooth(filter) with the filter that represents a Gaussian of `sigma` best.
+template <class T, class Smooth>
+void WithGaussian(double sigma, Smooth&& smooth) {
+  if (sigma >= kRecursiveFromSigma)
+    smooth(RecursiveGaussian<T>(sigma));
+  else
+    smooth(SampledGaussian<T>(sigma));
+}
+
 }  // namespace
 
 template <class T>
@@ -181,18 +190,10 @@ void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma
 
 template <class T>
 void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma, double sigma_z) {
-  if (sigma > 0) {
-    if (sigma >= kRecursiveFromSigma)
-      SmoothPlanes(RecursiveGaussian<T>(sigma), data, nx, ny, nz);
-    else
-      SmoothPlanes(SampledGaussian<T>(sigma), data, nx, ny, nz);
-  }
-  if (sigma_z > 0) {
-    if (sigma_z >= kRecursiveFromSigma)
-      SmoothDepth(RecursiveGaussian<T>(sigma_z), data, nx, ny, nz);
-    else
-      SmoothDepth(SampledGaussian<T>(sigma_z), data, nx, ny, nz);
-  }
+  if (sigma > 0)
+    WithGaussian<T>(sigma, [&](const auto& filter) { SmoothPlanes(filter, data, nx, ny, nz); });
+  if (sigma_z > 0)
+    WithGaussian<T>(sigma_z, [&](const auto& filter) { SmoothDepth(filter, data, nx, ny, nz); });
 }
 
 template class RecursiveGaussian<float>;
