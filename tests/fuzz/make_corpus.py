@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the TIFF loader: a few valid little TIFF files and broken variants
 of them (truncated, forged sizes, looping directories, bad offsets, wrong types). The tests read
-every file here and expect either a clean read or an IOException; the fuzzer starts from them."""
+every file here and expect either a clean read or an IOException; the fuzzer starts from them.
+Inputs the fuzzer once broke the loader with are kept beside these under their own names
+(tile_forged_size.tif: a tile far larger than the file could hold)."""
 import os
 import struct
 import sys

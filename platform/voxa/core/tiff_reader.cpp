@@ -91,10 +91,14 @@ uint64_t FileSize(const TiffFile& file) {
   return static_cast<uint64_t>(st.st_size);
 }
 
+// The most bytes a file of this size may decode to before its header counts as forged.
+uint64_t DecodedByteLimit(const TiffFile& file) {
+  return std::max(kAlwaysAllowedBytes, FileSize(file) * kMaxCompressionRatio);
+}
+
 void CheckDecodedSize(const TiffFile& file, const PageLayout& p, uint64_t pages) {
   const uint64_t row_bytes = (uint64_t(p.width) * p.bits * p.samples + 7) / 8;
-  const uint64_t file_size = FileSize(file);
-  const uint64_t limit = std::max(kAlwaysAllowedBytes, file_size * kMaxCompressionRatio);
+  const uint64_t limit = DecodedByteLimit(file);
   if (p.width == 0 || p.height == 0) throw IOException("Empty image in '" + file.path() + "'");
   if (row_bytes > limit / p.height || row_bytes * p.height > limit / pages)
     throw IOException("Image size in the header of '" + file.path() +
@@ -129,6 +133,10 @@ void DecodePage(TiffFile& file, const PageLayout& p, std::vector<unsigned char>&
   const size_t pixel_bytes = size_t(p.bits / 8) * p.samples;
   if (tw == 0 || th == 0 || tile_bytes <= 0 || size_t(tile_bytes) < size_t(tw) * th * pixel_bytes)
     file.Fail("Bad tile layout in file");
+  // A tile may overhang a small image, but not by more than any real file would.
+  if (uint64_t(tile_bytes) > DecodedByteLimit(file))
+    throw IOException("Tile size in the header of '" + file.path() +
+                      "' does not fit the file's size (corrupt or forged header)");
   std::vector<unsigned char> tile(static_cast<size_t>(tile_bytes));
   for (uint32_t ty = 0; ty < p.height; ty += th)
     for (uint32_t tx = 0; tx < p.width; tx += tw) {
