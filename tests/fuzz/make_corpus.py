@@ -74,6 +74,8 @@ def main(folder):
     files["wrong_magic.tif"] = b"II+\x00" + good[4:]
     files["forged_size.tif"], _ = tiff(1 << 20, 1 << 20, 16, px16)
     files["forged_size_stack.tif"], _ = tiff(60000, 60000, 16, px16, pages=2)
+    # 50 MB of bits, but 400 M voxels once read into an image of one byte per voxel.
+    files["forged_size_bilevel.tif"], _ = tiff(20000, 20000, 1, bytes([0b10101010, 0b11110000]))
     files["strip_past_end.tif"], _ = tiff(4, 4, 16, px16, strip_offset=1 << 30)
     files["strip_count_huge.tif"], _ = tiff(4, 4, 16, px16, strip_count=0x7FFFFFFF)
     files["zero_width.tif"], _ = tiff(0, 4, 8, px8)

@@ -204,10 +204,10 @@ TEST(TiffIo, RefusesVoxelTypesThatDoNotMatchTheImage) {
 
 TEST(TiffIo, BrokenFilesRaiseIOException) {
   const char* broken[] = {
-      "empty.tif",       "header_only.tif",     "truncated_pixels.tif",    "garbage.tif",
-      "wrong_magic.tif", "forged_size.tif",     "forged_size_stack.tif",   "strip_past_end.tif",
-      "zero_width.tif",  "ifd_loop.tif",        "ifd_offset_past_end.tif", "mixed_pages.tif",
-      "bits12.tif",      "tile_forged_size.tif"};
+      "empty.tif",       "header_only.tif",      "truncated_pixels.tif",    "garbage.tif",
+      "wrong_magic.tif", "forged_size.tif",      "forged_size_stack.tif",   "strip_past_end.tif",
+      "zero_width.tif",  "ifd_loop.tif",         "ifd_offset_past_end.tif", "mixed_pages.tif",
+      "bits12.tif",      "tile_forged_size.tif", "forged_size_bilevel.tif"};
   for (const char* file : broken) {
     SCOPED_TRACE(file);
     const std::string name = std::string(TREL_TEST_CORPUS) + "/" + file;
@@ -218,6 +218,24 @@ TEST(TiffIo, BrokenFilesRaiseIOException) {
     } catch (const voxa::IOException& e) {
       EXPECT_NE(std::string(e.what()).find(file), std::string::npos)
           << "the message names the file: " << e.what();
+    }
+  }
+}
+
+// Headers that claim more than the file could decode to are refused before anything is allocated
+// for the pixels, whether the excess is in the image, the stack, a tile or 1-bit data's expansion.
+TEST(TiffIo, ForgedSizesAreRefusedBeforeDecoding) {
+  for (const char* file : {"forged_size.tif", "forged_size_stack.tif", "tile_forged_size.tif",
+                           "forged_size_bilevel.tif"}) {
+    SCOPED_TRACE(file);
+    const std::string name = std::string(TREL_TEST_CORPUS) + "/" + file;
+    Image3d<bool> image;
+    try {
+      image.ReadImage(name.c_str());
+      ADD_FAILURE() << "read without error";
+    } catch (const voxa::IOException& e) {
+      EXPECT_NE(std::string(e.what()).find("does not fit the file's size"), std::string::npos)
+          << e.what();
     }
   }
 }

@@ -97,7 +97,9 @@ uint64_t DecodedByteLimit(const TiffFile& file) {
 }
 
 void CheckDecodedSize(const TiffFile& file, const PageLayout& p, uint64_t pages) {
-  const uint64_t row_bytes = (uint64_t(p.width) * p.bits * p.samples + 7) / 8;
+  // Counted as the image it becomes, at least a byte per voxel: 1-bit data expands eightfold.
+  const uint64_t row_bytes =
+      std::max<uint64_t>(p.width, (uint64_t(p.width) * p.bits * p.samples + 7) / 8);
   const uint64_t limit = DecodedByteLimit(file);
   if (p.width == 0 || p.height == 0) throw IOException("Empty image in '" + file.path() + "'");
   if (row_bytes > limit / p.height || row_bytes * p.height > limit / pages)
