@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "interface_watershed.h"
 #include "neck_cut.h"
 #include "robust_spread.h"
 #include "voxa/exceptions.h"
@@ -127,8 +128,26 @@ size_t TwoListLevelSet::Evolve(size_t max_iter) {
     if (std::find(recent.begin(), recent.begin() + seen, hash_) != recent.begin() + seen) break;
     recent[recent_count++ % kRecentStates] = hash_;
   }
+  RelocateInterfaces();
   CutNecks();
   return iter;
+}
+
+void TwoListLevelSet::RelocateInterfaces() {
+  const InterfaceWatershed watershed(grid_, settings_.interface_band);
+  for (const auto& [p, label] : watershed.Relabel(label_, value_)) {
+    if (state_[p] & kFrozen) continue;
+    if (label_[p] == 0) {
+      SwitchIn(p, label);
+    } else if (label == 0) {
+      SwitchOut(p);
+    } else {
+      Account(label_[p], value_[p], -1);
+      Account(label, value_[p], +1);
+      hash_ ^= VoxelKey(p, label_[p]) ^ VoxelKey(p, label);
+      label_[p] = label;
+    }
+  }
 }
 
 void TwoListLevelSet::CutNecks() {

@@ -19,6 +19,9 @@ namespace voxa::algo {
 // Touching nuclei and the daughters of a division are bodies joined by a neck narrower than
 // about four fifths of the smaller body's width; single nuclei, even irregular ones, rarely are.
 constexpr float kNeckRatio = 0.8f;
+// Where labels touch, the line between them may move this many voxels to either side to reach
+// the seam: more than nuclei usually move between frames, less than their radius.
+constexpr int kInterfaceBand = 10;
 
 struct ChanVeseSettings {
   float curv_weight = 0;
@@ -28,6 +31,7 @@ struct ChanVeseSettings {
   bool fixed_means = false;       // keep the start means
   bool shared_mean = true;        // one foreground mean over all labels
   float neck_ratio = kNeckRatio;  // labels are cut at necks narrower than this share (NeckCut)
+  int interface_band = 0;         // voxels re-flooded on each side of a label-label interface
 };
 
 class TwoListLevelSet {
@@ -40,9 +44,9 @@ class TwoListLevelSet {
   // Sets the start labels (one per voxel, image order, 0 = background) and builds the lists
   // and sums. One pass over the image.
   void Start(const unsigned short* labels);
-  // Runs up to max_iter iterations (field cycle + smoothing cycle), then cuts the labels at
-  // their narrow necks (NeckCut); returns how many iterations ran. A further Evolve may close
-  // the cuts again.
+  // Runs up to max_iter iterations (field cycle + smoothing cycle), then moves the interfaces
+  // between touching labels to the seams and cuts the labels at their narrow necks (NeckCut);
+  // returns how many iterations ran. A further Evolve may close the cuts again.
   size_t Evolve(size_t max_iter);
 
   void WriteMask(bool* buffer, fls::ResultCreator::ResType type, bool invert) const;
@@ -79,6 +83,9 @@ class TwoListLevelSet {
   // Returns the number of voxels that switched.
   size_t Sweep(bool field);
   void CutNecks();
+  // Moves the interfaces between touching labels onto the seams between them
+  // (InterfaceWatershed).
+  void RelocateInterfaces();
   void CleanInner();
   void CleanOuter();
   void SwitchIn(size_t p, unsigned short label);
