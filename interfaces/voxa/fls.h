@@ -110,10 +110,12 @@ VOXA_ALGO_API Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed,
 //                 times dimmer than their neighbours are lost); a label's mean is held at least
 //                 a tenth of the mean foreground contrast above the background, so that a label
 //                 sitting on background still empties. true: one mean over all labels.
-// When the evolution ends, the line between two touching labels (they are always parted by a
-// line of background) may move up to 10 voxels to either side: that band is flooded again from
-// the rest of each label, brightest voxels first, so that the labels meet along the darkest
-// path between them, the seam of two touching nuclei, instead of where the start labels met.
+// In a 2D image, when the evolution ends, the line between two touching labels (they are always
+// parted by a line of background) may move up to 10 voxels to either side: that band is flooded
+// again from the rest of each label, brightest voxels first, so that the labels meet along the
+// darkest path between them, the seam of two touching nuclei, instead of where the start labels
+// met. Stacks keep the line: there the axial blur washes out the seam between nuclei above one
+// another.
 // Labels returns the evolved labels, Mask the foreground of all labels.
 VOXA_ALGO_API Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
                                                    const Image3d<unsigned short>& labels,

@@ -19,7 +19,7 @@ Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
   settings.smoothing_sweeps = count;
   settings.fixed_means = false;
   settings.shared_mean = shared_mean;
-  settings.interface_band = algo::kInterfaceBand;
+  settings.interface_band = speed.GetSizeZ() > 1 ? 0 : algo::kInterfaceBand;
   algo::CheckChanVeseSettings(kName, settings);
   algo::CheckSameSize(kName, "label image", labels, speed);
   if (optional) algo::CheckSameSize(kName, "mask of mutable voxels", *optional, speed);

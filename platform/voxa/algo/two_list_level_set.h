@@ -19,8 +19,10 @@ namespace voxa::algo {
 // Touching nuclei and the daughters of a division are bodies joined by a neck narrower than
 // about four fifths of the smaller body's width; single nuclei, even irregular ones, rarely are.
 constexpr float kNeckRatio = 0.8f;
-// Where labels touch, the line between them may move this many voxels to either side to reach
-// the seam: more than nuclei usually move between frames, less than their radius.
+// Where labels touch in an image, the line between them may move this many voxels to either
+// side to reach the seam: more than nuclei usually move between frames, less than their radius.
+// Stacks keep their lines: the axial blur washes out the seam between nuclei above one another,
+// and the brightest-first flood then hands one nucleus to its neighbour.
 constexpr int kInterfaceBand = 10;
 
 struct ChanVeseSettings {
