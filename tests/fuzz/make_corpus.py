@@ -3,7 +3,9 @@
 of them (truncated, forged sizes, looping directories, bad offsets, wrong types). The tests read
 every file here and expect either a clean read or an IOException; the fuzzer starts from them.
 Inputs the fuzzer once broke the loader with are kept beside these under their own names
-(tile_forged_size.tif: a tile far larger than the file could hold)."""
+(tile_forged_size.tif: a tile far larger than the file could hold; errors_on_every_row.tif: a
+strip that makes libtiff report an error for each of a million rows; rows_beyond_limit.tif: the
+same with 60 million rows)."""
 import os
 import struct
 import sys

@@ -240,6 +240,31 @@ TEST(TiffIo, ForgedSizesAreRefusedBeforeDecoding) {
   }
 }
 
+// A file whose every row makes libtiff complain gets a message of the first complaints, not of
+// a million (collecting them all took seconds and a message of megabytes).
+TEST(TiffIo, AFloodOfDecoderErrorsGivesAShortMessage) {
+  const std::string name = std::string(TREL_TEST_CORPUS) + "/errors_on_every_row.tif";
+  Image3d<bool> image;
+  try {
+    image.ReadImage(name.c_str());
+    FAIL() << "read without error";
+  } catch (const voxa::IOException& e) {
+    EXPECT_LT(std::string(e.what()).size(), 2000u) << e.what();
+    EXPECT_NE(std::string(e.what()).find("errors_on_every_row.tif"), std::string::npos);
+  }
+}
+
+TEST(TiffIo, ImagesBeyondAMillionPixelsOnASideAreRefused) {
+  const std::string name = std::string(TREL_TEST_CORPUS) + "/rows_beyond_limit.tif";
+  Image3d<bool> image;
+  try {
+    image.ReadImage(name.c_str());
+    FAIL() << "read without error";
+  } catch (const voxa::IOException& e) {
+    EXPECT_NE(std::string(e.what()).find("1 x 60000000 pixels"), std::string::npos) << e.what();
+  }
+}
+
 // Whatever the corpus holds (the fuzzer's seeds included), reading ends in an image or an
 // IOException, for every image type.
 TEST(TiffIo, EveryCorpusFileReadsOrRaisesIOException) {

@@ -17,6 +17,8 @@ namespace {
 // libtiff's own allocations (strip tables, directory arrays) are bounded so that a forged
 // header cannot make it reserve gigabytes.
 constexpr tmsize_t kMaxLibtiffAllocation = tmsize_t(1) << 30;
+// A broken file can make libtiff report an error for every row; the first ones tell the cause.
+constexpr size_t kMaxErrorText = 1024;
 
 struct OptionsDeleter {
   void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
@@ -27,6 +29,10 @@ int TiffFile::OnError(TIFF*, void* self, const char* module, const char* fmt, va
   char text[512];
   vsnprintf(text, sizeof text, fmt, args);
   std::string& errors = *static_cast<std::string*>(self);
+  if (errors.size() >= kMaxErrorText) {
+    if (!errors.ends_with("...")) errors += "; ...";
+    return 1;
+  }
   if (!errors.empty()) errors += "; ";
   if (module && *module && std::strcmp(module, "TIFFOpen") != 0)
     errors += std::string(module) + ": ";

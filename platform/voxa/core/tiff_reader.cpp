@@ -29,6 +29,9 @@ using tiff::TiffFile;
 constexpr uint64_t kAlwaysAllowedBytes = uint64_t(64) << 20;
 constexpr uint64_t kMaxCompressionRatio = 8192;
 constexpr size_t kMaxPages = size_t(1) << 20;
+// No microscope image is this long on a side; decoders spend time per row, so a forged header
+// of tens of millions of one-pixel rows would otherwise keep a reader busy for minutes.
+constexpr uint32_t kMaxSide = uint32_t(1) << 20;
 
 // All directories of the file that hold a z slice, all of one geometry.
 struct PageStack {
@@ -102,6 +105,10 @@ void CheckDecodedSize(const TiffFile& file, const PageLayout& p, uint64_t pages)
       std::max<uint64_t>(p.width, (uint64_t(p.width) * p.bits * p.samples + 7) / 8);
   const uint64_t limit = DecodedByteLimit(file);
   if (p.width == 0 || p.height == 0) throw IOException("Empty image in '" + file.path() + "'");
+  if (p.width > kMaxSide || p.height > kMaxSide)
+    throw IOException("Image of " + std::to_string(p.width) + " x " + std::to_string(p.height) +
+                      " pixels in '" + file.path() + "' is beyond the reader's limit of " +
+                      std::to_string(kMaxSide) + " pixels on a side");
   if (row_bytes > limit / p.height || row_bytes * p.height > limit / pages)
     throw IOException("Image size in the header of '" + file.path() +
                       "' does not fit the file's size (corrupt or forged header)");
@@ -122,7 +129,8 @@ void DecodePage(TiffFile& file, const PageLayout& p, std::vector<unsigned char>&
     for (uint32_t s = 0; s < strips; ++s) {
       const size_t at = size_t(s) * rows_per_strip * row_bytes;
       const size_t want = std::min(size_t(rows_per_strip) * row_bytes, total - at);
-      if (TIFFReadEncodedStrip(tif, s, buffer.data() + at, static_cast<tmsize_t>(want)) < 0)
+      if (TIFFReadEncodedStrip(tif, s, buffer.data() + at, static_cast<tmsize_t>(want)) < 0 ||
+          file.HasErrors())
         file.Fail("Cannot decode image data of file");
     }
     return;
@@ -142,7 +150,9 @@ void DecodePage(TiffFile& file, const PageLayout& p, std::vector<unsigned char>&
   std::vector<unsigned char> tile(static_cast<size_t>(tile_bytes));
   for (uint32_t ty = 0; ty < p.height; ty += th)
     for (uint32_t tx = 0; tx < p.width; tx += tw) {
-      if (TIFFReadEncodedTile(tif, TIFFComputeTile(tif, tx, ty, 0, 0), tile.data(), tile_bytes) < 0)
+      if (TIFFReadEncodedTile(tif, TIFFComputeTile(tif, tx, ty, 0, 0), tile.data(), tile_bytes) <
+              0 ||
+          file.HasErrors())
         file.Fail("Cannot decode image data of file");
       const size_t w = std::min(tw, p.width - tx) * pixel_bytes;
       for (uint32_t r = 0; r < th && ty + r < p.height; ++r)
