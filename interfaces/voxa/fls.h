@@ -92,7 +92,10 @@ VOXA_ALGO_API void RegionSpeedImage(const Image3d<unsigned short>& in, Image3d<f
 // is on, so a voxel's preferred side depends only on its surroundings. Dividing by the squared
 // contrast makes curv_weight balance smoothness against the data in the same way for dim and
 // bright images. A positive force moves the voxel into the foreground, a negative one out; a
-// foreground no brighter than the background empties. Throws InternalException for mismatched
+// foreground no brighter than the background empties. When the evolution ends, a region made of
+// two bodies of like depth joined by a neck narrower than 0.85 (images) or 0.8 (stacks) of the
+// smaller body's width is cut along the neck: touching nuclei and the daughters of a division.
+// Regions barely above the noise are not cut. Throws InternalException for mismatched
 // sizes, a negative count, or a negative or non-finite weight.
 VOXA_ALGO_API Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed,
                                                 const Image3d<bool>& init_mask,

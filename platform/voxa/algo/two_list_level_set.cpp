@@ -151,7 +151,7 @@ void TwoListLevelSet::RelocateInterfaces() {
 }
 
 void TwoListLevelSet::CutNecks() {
-  const NeckCut neck_cut(grid_, settings_.neck_ratio);
+  const NeckCut neck_cut(grid_, grid_.IsStack() ? kStackNeckRatio : kImageNeckRatio);
   if (means_stale_) RefreshMeans();
   // The outline of a label barely above the noise is ragged with noise, and its notches would
   // pass for necks: such labels are not cut.

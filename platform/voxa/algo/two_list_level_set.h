@@ -18,7 +18,10 @@ namespace voxa::algo {
 
 // Touching nuclei and the daughters of a division are bodies joined by a neck narrower than
 // about four fifths of the smaller body's width; single nuclei, even irregular ones, rarely are.
-constexpr float kNeckRatio = 0.8f;
+// In images the cut may be bolder, since the line between touching labels then moves onto the
+// seam (kInterfaceBand) and a cut that lands beside it is mended in the next frames.
+constexpr float kStackNeckRatio = 0.8f;
+constexpr float kImageNeckRatio = 0.85f;
 // Where labels touch in an image, the line between them may move this many voxels to either
 // side to reach the seam: more than nuclei usually move between frames, less than their radius.
 // Stacks keep their lines: the axial blur washes out the seam between nuclei above one another,
@@ -29,11 +32,10 @@ struct ChanVeseSettings {
   float curv_weight = 0;
   float fg_weight = 1;
   float bg_weight = 1;
-  int smoothing_sweeps = 2;       // majority sweeps of the smoothing cycle
-  bool fixed_means = false;       // keep the start means
-  bool shared_mean = true;        // one foreground mean over all labels
-  float neck_ratio = kNeckRatio;  // labels are cut at necks narrower than this share (NeckCut)
-  int interface_band = 0;         // voxels re-flooded on each side of a label-label interface
+  int smoothing_sweeps = 2;  // majority sweeps of the smoothing cycle
+  bool fixed_means = false;  // keep the start means
+  bool shared_mean = true;   // one foreground mean over all labels
+  int interface_band = 0;    // voxels re-flooded on each side of a label-label interface
 };
 
 class TwoListLevelSet {
