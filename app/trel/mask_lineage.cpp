@@ -27,8 +27,10 @@ namespace {
 
 constexpr uint64_t kLargestLabel = 65535;  // the most a 16-bit mask holds
 // Daughters that have not parted yet, and touching nuclei, are one label joined by a neck: cut
-// at the same ratio as the level-set routines cut their labels.
-constexpr float kNeckRatio = 0.8f;
+// at the same ratios as the level-set routines cut their labels (bolder in images than in
+// stacks).
+constexpr float kImageNeckRatio = 0.85f;
+constexpr float kStackNeckRatio = 0.8f;
 
 using Pieces = voxa::LabeledImage3d<unsigned short, unsigned short>;
 using Labels = std::vector<uint16_t>;
@@ -240,7 +242,8 @@ void SplitDivisionsAndWriteLineage(const std::filesystem::path& folder, uint64_t
   DivisionSplitter splitter(folder, LargestLabel(masks, frames, mask), min_size);
   for (uint64_t t = 0; t < frames; ++t) {
     ReadLabelImage(masks.Name(t), mask);
-    const bool cut = voxa::CutNarrowNecks(mask, kNeckRatio) > 0;
+    const float ratio = mask.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
+    const bool cut = voxa::CutNarrowNecks(mask, ratio) > 0;
     if (splitter.Relabel(t, masks.Name(t), mask) || cut) WriteLabelImage(masks.Name(t), mask);
   }
   WriteTrackFile(lineage, splitter.Tracks());
