@@ -615,13 +615,13 @@ Image3d<bool> Above(const Image3d<float>& speed, float level) {
 }
 
 // Two touching dome-shaped nuclei along x, meeting at x = 37 where both are dimmest, and start
-// labels whose line lies at `line`: label 4 left of it, 9 right of it.
+// labels whose line lies at `line`: label 4 left of it, `right` right of it.
 struct TouchingDomes {
   Image3d<float> speed;
   Image3d<unsigned short> start;
 };
 
-TouchingDomes MakeTouchingDomes(uint64_t line) {
+TouchingDomes MakeTouchingDomes(uint64_t line, unsigned short right = 9) {
   TouchingDomes domes;
   domes.speed.MakeRoom(74, 40, 1);
   domes.start.MakeRoom(74, 40, 1);
@@ -632,22 +632,22 @@ TouchingDomes MakeTouchingDomes(uint64_t line) {
       const double d =
           std::min(std::hypot(x - 26.0, y - 20.0), std::hypot(x - 48.0, y - 20.0)) / 12;
       domes.speed.SetVoxel(x, y, 0, (d <= 1 ? 1.0f - 0.5f * float(d * d) : 0.0f) + noise(rng));
-      const unsigned short l = x < line ? 4 : x > line ? 9 : 0;
+      const unsigned short l = x < line ? 4 : x > line ? right : 0;
       domes.start.SetVoxel(x, y, 0, d <= 1 ? l : 0);
     }
   return domes;
 }
 
-// The column of the background line between labels 4 and 9 along the centre row.
-int SeamColumn(const Image3d<unsigned short>& labels) {
-  int last4 = -1, first9 = -1;
+// The column of the background line between labels 4 and `right` along the centre row.
+int SeamColumn(const Image3d<unsigned short>& labels, unsigned short right = 9) {
+  int last4 = -1, first_right = -1;
   for (uint64_t x = 0; x < labels.GetSizeX(); ++x) {
     const unsigned short l = labels.GetVoxel(x, 20, 0);
     if (l == 4) last4 = static_cast<int>(x);
-    if (l == 9 && first9 < 0) first9 = static_cast<int>(x);
+    if (l == right && first_right < 0) first_right = static_cast<int>(x);
   }
   EXPECT_GE(last4, 0);
-  EXPECT_EQ(first9, last4 + 2) << "one background voxel parts the labels";
+  EXPECT_EQ(first_right, last4 + 2) << "one background voxel parts the labels";
   return last4 + 1;
 }
 
@@ -662,6 +662,11 @@ TEST(LabGlobChanVese, TheLineBetweenTouchingLabelsMovesToTheSeam) {
     r->IterateUntilConvergence(kMaxIter);
     EXPECT_NEAR(SeamColumn(LabelsOf(*r, d.speed)), 37, 1);
   }
+  // The largest label a 16-bit image holds is a label like any other.
+  const TouchingDomes d = MakeTouchingDomes(44, 65535);
+  RoutinePtr r = MultiLabel(d.speed, d.start, {0.3f, 1, 1});
+  r->IterateUntilConvergence(kMaxIter);
+  EXPECT_NEAR(SeamColumn(LabelsOf(*r, d.speed), 65535), 37, 1);
 }
 
 // A label squeezed into a sliver beside a large one keeps a part of its own: the interface is

@@ -12,7 +12,8 @@ namespace voxa::algo {
 
 namespace {
 
-constexpr unsigned short kUnset = USHRT_MAX;  // never a label: the label frame stops below it
+// States of a band voxel in the flood.
+constexpr uint8_t kFixed = 0, kOpen = 1, kReached = 2;
 
 struct Entry {
   float value;
@@ -104,37 +105,37 @@ std::vector<std::pair<size_t, unsigned short>> InterfaceWatershed::Relabel(
       for (const ptrdiff_t o : face_)
         if (labels[p + o] == l && depth[p + o] == 0) beyond[l] = 1;
   }
-  std::vector<uint8_t> free(labels.size(), 0);
+  std::vector<uint8_t> flood(labels.size(), 0);
   for (const size_t p : band) {
     const unsigned short l = labels[p];
-    free[p] = l == 0 || beyond[l] || depth[p] < deepest[l];
+    flood[p] = l == 0 || beyond[l] || depth[p] < deepest[l] ? kOpen : kFixed;
   }
 
-  // `now` is the labelling as the flood leaves it: fixed voxels keep theirs, free ones are
-  // unset until reached.
+  // `now` is the labelling as the flood leaves it: fixed voxels keep theirs, flood ones count
+  // once reached (flood turns kReached).
   std::vector<unsigned short> now(labels);
-  for (const size_t p : band)
-    if (free[p]) now[p] = kUnset;
   std::priority_queue<Entry> heap;
   uint64_t order = 0;
   for (const size_t p : band) {
-    if (!free[p]) continue;
+    if (!flood[p]) continue;
     for (const ptrdiff_t o : face_) {
       const size_t q = p + o;
-      if (labels[q] != 0 && !free[q]) heap.push({values[p], order++, p, labels[q]});
+      if (labels[q] != 0 && !flood[q]) heap.push({values[p], order++, p, labels[q]});
     }
   }
   auto touches_other = [&](size_t p, unsigned short l) {
     for (const ptrdiff_t o : full_) {
-      const unsigned short m = now[p + o];
-      if (m != 0 && m != kUnset && m != l) return true;
+      const size_t q = p + o;
+      if (flood[q] == kOpen) continue;
+      if (now[q] != 0 && now[q] != l) return true;
     }
     return false;
   };
   while (!heap.empty()) {
     const Entry e = heap.top();
     heap.pop();
-    if (now[e.voxel] != kUnset) continue;
+    if (flood[e.voxel] != kOpen) continue;
+    flood[e.voxel] = kReached;
     if (touches_other(e.voxel, e.label)) {
       now[e.voxel] = 0;  // where two floods meet
       continue;
@@ -142,13 +143,11 @@ std::vector<std::pair<size_t, unsigned short>> InterfaceWatershed::Relabel(
     now[e.voxel] = e.label;
     for (const ptrdiff_t o : face_) {
       const size_t q = e.voxel + o;
-      if (now[q] == kUnset) heap.push({values[q], order++, q, e.label});
+      if (flood[q] == kOpen) heap.push({values[q], order++, q, e.label});
     }
   }
-  for (const size_t p : band) {
-    const unsigned short l = now[p] == kUnset ? labels[p] : now[p];
-    if (l != labels[p]) changes.push_back({p, l});
-  }
+  for (const size_t p : band)
+    if (flood[p] == kReached && now[p] != labels[p]) changes.push_back({p, now[p]});
   return changes;
 }
 
