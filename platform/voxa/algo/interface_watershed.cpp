@@ -86,14 +86,9 @@ std::vector<uint8_t> InterfaceWatershed::BandDepths(const std::vector<unsigned s
   return depth;
 }
 
-std::vector<std::pair<size_t, unsigned short>> InterfaceWatershed::Relabel(
-    const std::vector<unsigned short>& labels, const std::vector<float>& values) const {
-  std::vector<std::pair<size_t, unsigned short>> changes;
-  if (band_ == 0) return changes;
-  std::vector<size_t> band;
-  const std::vector<uint8_t> depth = BandDepths(labels, band);
-  if (band.empty()) return changes;
-
+std::vector<uint8_t> InterfaceWatershed::OpenVoxels(const std::vector<unsigned short>& labels,
+                                                    const std::vector<uint8_t>& depth,
+                                                    const std::vector<size_t>& band) const {
   // A label with voxels beyond the band seeds from them; one that lies wholly within the band
   // keeps its deepest layer as the seed.
   std::vector<uint8_t> deepest(size_t(USHRT_MAX) + 1, 0), beyond(size_t(USHRT_MAX) + 1, 0);
@@ -105,37 +100,47 @@ std::vector<std::pair<size_t, unsigned short>> InterfaceWatershed::Relabel(
       for (const ptrdiff_t o : face_)
         if (labels[p + o] == l && depth[p + o] == 0) beyond[l] = 1;
   }
-  std::vector<uint8_t> flood(labels.size(), 0);
+  std::vector<uint8_t> state(labels.size(), kFixed);
   for (const size_t p : band) {
     const unsigned short l = labels[p];
-    flood[p] = l == 0 || beyond[l] || depth[p] < deepest[l] ? kOpen : kFixed;
+    if (l == 0 || beyond[l] || depth[p] < deepest[l]) state[p] = kOpen;
   }
+  return state;
+}
 
-  // `now` is the labelling as the flood leaves it: fixed voxels keep theirs, flood ones count
-  // once reached (flood turns kReached).
+std::vector<std::pair<size_t, unsigned short>> InterfaceWatershed::Relabel(
+    const std::vector<unsigned short>& labels, const std::vector<float>& values) const {
+  std::vector<std::pair<size_t, unsigned short>> changes;
+  if (band_ == 0) return changes;
+  std::vector<size_t> band;
+  const std::vector<uint8_t> depth = BandDepths(labels, band);
+  if (band.empty()) return changes;
+  std::vector<uint8_t> state = OpenVoxels(labels, depth, band);
+
+  // `now` is the labelling as the flood leaves it: fixed voxels keep theirs, open ones count
+  // once reached.
   std::vector<unsigned short> now(labels);
   std::priority_queue<Entry> heap;
   uint64_t order = 0;
   for (const size_t p : band) {
-    if (!flood[p]) continue;
+    if (state[p] != kOpen) continue;
     for (const ptrdiff_t o : face_) {
       const size_t q = p + o;
-      if (labels[q] != 0 && !flood[q]) heap.push({values[p], order++, p, labels[q]});
+      if (labels[q] != 0 && state[q] == kFixed) heap.push({values[p], order++, p, labels[q]});
     }
   }
   auto touches_other = [&](size_t p, unsigned short l) {
     for (const ptrdiff_t o : full_) {
       const size_t q = p + o;
-      if (flood[q] == kOpen) continue;
-      if (now[q] != 0 && now[q] != l) return true;
+      if (state[q] != kOpen && now[q] != 0 && now[q] != l) return true;
     }
     return false;
   };
   while (!heap.empty()) {
     const Entry e = heap.top();
     heap.pop();
-    if (flood[e.voxel] != kOpen) continue;
-    flood[e.voxel] = kReached;
+    if (state[e.voxel] != kOpen) continue;
+    state[e.voxel] = kReached;
     if (touches_other(e.voxel, e.label)) {
       now[e.voxel] = 0;  // where two floods meet
       continue;
@@ -143,11 +148,11 @@ std::vector<std::pair<size_t, unsigned short>> InterfaceWatershed::Relabel(
     now[e.voxel] = e.label;
     for (const ptrdiff_t o : face_) {
       const size_t q = e.voxel + o;
-      if (flood[q] == kOpen) heap.push({values[q], order++, q, e.label});
+      if (state[q] == kOpen) heap.push({values[q], order++, q, e.label});
     }
   }
   for (const size_t p : band)
-    if (flood[p] == kReached && now[p] != labels[p]) changes.push_back({p, now[p]});
+    if (state[p] == kReached && now[p] != labels[p]) changes.push_back({p, now[p]});
   return changes;
 }
 

@@ -37,6 +37,12 @@ class InterfaceWatershed {
   std::vector<uint8_t> BandDepths(const std::vector<unsigned short>& labels,
                                   std::vector<size_t>& band) const;
 
+  // The state of every voxel for the flood: the band's voxels open, except the seeds each label
+  // keeps; all others fixed.
+  std::vector<uint8_t> OpenVoxels(const std::vector<unsigned short>& labels,
+                                  const std::vector<uint8_t>& depth,
+                                  const std::vector<size_t>& band) const;
+
   const PaddedGrid& grid_;
   int band_;
   std::vector<ptrdiff_t> face_, full_;
