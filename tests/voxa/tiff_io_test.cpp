@@ -222,47 +222,43 @@ TEST(TiffIo, BrokenFilesRaiseIOException) {
   }
 }
 
+namespace {
+
+// The message of the IOException that reading a corpus file raises; a failure when it reads.
+std::string CorpusReadError(const char* file) {
+  const std::string name = std::string(TREL_TEST_CORPUS) + "/" + file;
+  Image3d<bool> image;
+  try {
+    image.ReadImage(name.c_str());
+  } catch (const voxa::IOException& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << file << " read without error";
+  return "";
+}
+
+}  // namespace
+
 // Headers that claim more than the file could decode to are refused before anything is allocated
 // for the pixels, whether the excess is in the image, the stack, a tile or 1-bit data's expansion.
 TEST(TiffIo, ForgedSizesAreRefusedBeforeDecoding) {
   for (const char* file : {"forged_size.tif", "forged_size_stack.tif", "tile_forged_size.tif",
-                           "forged_size_bilevel.tif"}) {
-    SCOPED_TRACE(file);
-    const std::string name = std::string(TREL_TEST_CORPUS) + "/" + file;
-    Image3d<bool> image;
-    try {
-      image.ReadImage(name.c_str());
-      ADD_FAILURE() << "read without error";
-    } catch (const voxa::IOException& e) {
-      EXPECT_NE(std::string(e.what()).find("does not fit the file's size"), std::string::npos)
-          << e.what();
-    }
-  }
+                           "forged_size_bilevel.tif"})
+    EXPECT_NE(CorpusReadError(file).find("does not fit the file's size"), std::string::npos)
+        << file;
 }
 
 // A file whose every row makes libtiff complain gets a message of the first complaints, not of
 // a million (collecting them all took seconds and a message of megabytes).
 TEST(TiffIo, AFloodOfDecoderErrorsGivesAShortMessage) {
-  const std::string name = std::string(TREL_TEST_CORPUS) + "/errors_on_every_row.tif";
-  Image3d<bool> image;
-  try {
-    image.ReadImage(name.c_str());
-    FAIL() << "read without error";
-  } catch (const voxa::IOException& e) {
-    EXPECT_LT(std::string(e.what()).size(), 2000u) << e.what();
-    EXPECT_NE(std::string(e.what()).find("errors_on_every_row.tif"), std::string::npos);
-  }
+  const std::string message = CorpusReadError("errors_on_every_row.tif");
+  EXPECT_LT(message.size(), 2000u) << message;
+  EXPECT_NE(message.find("errors_on_every_row.tif"), std::string::npos);
 }
 
 TEST(TiffIo, ImagesBeyondAMillionPixelsOnASideAreRefused) {
-  const std::string name = std::string(TREL_TEST_CORPUS) + "/rows_beyond_limit.tif";
-  Image3d<bool> image;
-  try {
-    image.ReadImage(name.c_str());
-    FAIL() << "read without error";
-  } catch (const voxa::IOException& e) {
-    EXPECT_NE(std::string(e.what()).find("1 x 60000000 pixels"), std::string::npos) << e.what();
-  }
+  const std::string message = CorpusReadError("rows_beyond_limit.tif");
+  EXPECT_NE(message.find("1 x 60000000 pixels"), std::string::npos) << message;
 }
 
 // Whatever the corpus holds (the fuzzer's seeds included), reading ends in an image or an
