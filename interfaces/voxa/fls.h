@@ -118,7 +118,7 @@ VOXA_ALGO_API Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed,
 // again from the rest of each label, brightest voxels first, so that the labels meet along the
 // darkest path between them, the seam of two touching nuclei, instead of where the start labels
 // met. Stacks keep the line: there the axial blur washes out the seam between nuclei above one
-// another.
+// another. So does a routine given a mask of mutable voxels.
 // Labels returns the evolved labels, Mask the foreground of all labels.
 VOXA_ALGO_API Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
                                                    const Image3d<unsigned short>& labels,

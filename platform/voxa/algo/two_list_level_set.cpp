@@ -134,9 +134,11 @@ size_t TwoListLevelSet::Evolve(size_t max_iter) {
 }
 
 void TwoListLevelSet::RelocateInterfaces() {
+  // The flood would have to stop at frozen voxels and could then leave two labels touching:
+  // with a mask of mutable voxels the lines stay where the evolution leaves them.
+  if (mutable_mask_ != nullptr) return;
   const InterfaceWatershed watershed(grid_, settings_.interface_band);
   for (const auto& [p, label] : watershed.Relabel(label_, value_)) {
-    if (state_[p] & kFrozen) continue;
     if (label_[p] == 0) {
       SwitchIn(p, label);
     } else if (label == 0) {
