@@ -1,10 +1,12 @@
 // InterfaceWatershed: a breadth-first band around the interfaces, seeds where the band meets the
-// rest of each label, then a priority flood of the band by decreasing grey value that leaves a
-// background line where two floods meet.
+// rest of each label (and, beside a label of other brightness, where a voxel looks like its own),
+// then a priority flood of the band by decreasing grey value that leaves a background line where
+// two floods meet.
 #include "interface_watershed.h"
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <queue>
 #include <tuple>
 
@@ -25,11 +27,27 @@ struct Entry {
   }
 };
 
+// The mean value of every label (0 for those absent).
+std::vector<float> LabelMeans(const std::vector<unsigned short>& labels,
+                              const std::vector<float>& values) {
+  std::vector<double> sum(size_t(USHRT_MAX) + 1, 0.0);
+  std::vector<uint64_t> count(sum.size(), 0);
+  for (size_t p = 0; p < labels.size(); ++p) {
+    sum[labels[p]] += values[p];
+    ++count[labels[p]];
+  }
+  std::vector<float> mean(sum.size(), 0.0f);
+  for (size_t l = 1; l < sum.size(); ++l)
+    if (count[l] != 0) mean[l] = static_cast<float>(sum[l] / double(count[l]));
+  return mean;
+}
+
 }  // namespace
 
-InterfaceWatershed::InterfaceWatershed(const PaddedGrid& grid, int band)
+InterfaceWatershed::InterfaceWatershed(const PaddedGrid& grid, int band, float distinct)
     : grid_(grid),
       band_(std::clamp(band, 0, 255)),
+      distinct_(distinct),
       face_(grid.Offsets(grid.FaceNeighbourhood())),
       full_(grid.Offsets(grid.FullNeighbourhood())) {}
 
@@ -42,68 +60,78 @@ unsigned short InterfaceWatershed::OtherLabel(const std::vector<unsigned short>&
   return 0;
 }
 
-std::vector<uint8_t> InterfaceWatershed::BandDepths(const std::vector<unsigned short>& labels,
-                                                    std::vector<size_t>& band) const {
-  std::vector<uint8_t> depth(labels.size(), 0);
-  band.clear();
+InterfaceWatershed::Band InterfaceWatershed::FindBand(
+    const std::vector<unsigned short>& labels) const {
+  Band band;
+  band.depth.assign(labels.size(), 0);
+  band.across.assign(labels.size(), 0);
+  auto add = [&](size_t p, uint8_t depth, unsigned short across) {
+    band.depth[p] = depth;
+    band.across[p] = across;
+    band.voxels.push_back(p);
+  };
   // The background voxels that part two labels, and the labelled voxels next to another label
   // or to such a parting voxel, form the first layer.
   grid_.ForEachVoxel([&](size_t, size_t p) {
-    const unsigned short l = labels[p];
-    if (l == 0) {
-      const unsigned short m = OtherLabel(labels, p, 0);
-      if (m != 0 && OtherLabel(labels, p, m) != 0) {
-        depth[p] = 1;
-        band.push_back(p);
-      }
-    }
+    if (labels[p] != 0) return;
+    const unsigned short m = OtherLabel(labels, p, 0);
+    if (m != 0 && OtherLabel(labels, p, m) != 0) add(p, 1, 0);
   });
-  const size_t parting = band.size();
-  for (size_t k = 0; k < parting; ++k)
+  const size_t parting = band.voxels.size();
+  for (size_t k = 0; k < parting; ++k) {
+    const size_t g = band.voxels[k];
     for (const ptrdiff_t o : face_) {
-      const size_t q = band[k] + o;
-      if (labels[q] != 0 && depth[q] == 0) {
-        depth[q] = 1;
-        band.push_back(q);
-      }
-    }
-  grid_.ForEachVoxel([&](size_t, size_t p) {
-    if (labels[p] != 0 && depth[p] == 0 && OtherLabel(labels, p, labels[p]) != 0) {
-      depth[p] = 1;
-      band.push_back(p);
-    }
-  });
-  for (size_t head = parting; head < band.size(); ++head) {
-    const size_t p = band[head];
-    if (depth[p] >= band_) continue;
-    for (const ptrdiff_t o : face_) {
-      const size_t q = p + o;
-      if (labels[q] != labels[p] || depth[q] != 0) continue;
-      depth[q] = static_cast<uint8_t>(depth[p] + 1);
-      band.push_back(q);
+      const size_t q = g + o;
+      if (labels[q] != 0 && band.depth[q] == 0) add(q, 1, OtherLabel(labels, g, labels[q]));
     }
   }
-  return depth;
+  grid_.ForEachVoxel([&](size_t, size_t p) {
+    if (labels[p] == 0 || band.depth[p] != 0) return;
+    const unsigned short m = OtherLabel(labels, p, labels[p]);
+    if (m != 0) add(p, 1, m);
+  });
+  for (size_t head = parting; head < band.voxels.size(); ++head) {
+    const size_t p = band.voxels[head];
+    if (band.depth[p] >= band_) continue;
+    for (const ptrdiff_t o : face_) {
+      const size_t q = p + o;
+      if (labels[q] == labels[p] && band.depth[q] == 0)
+        add(q, static_cast<uint8_t>(band.depth[p] + 1), band.across[p]);
+    }
+  }
+  return band;
+}
+
+bool InterfaceWatershed::LooksOwn(float value, const std::vector<float>& mean, unsigned short own,
+                                  unsigned short other) const {
+  return std::abs(mean[own] - mean[other]) >= distinct_ &&
+         std::abs(value - mean[own]) < std::abs(value - mean[other]);
 }
 
 std::vector<uint8_t> InterfaceWatershed::OpenVoxels(const std::vector<unsigned short>& labels,
-                                                    const std::vector<uint8_t>& depth,
-                                                    const std::vector<size_t>& band) const {
+                                                    const std::vector<float>& values,
+                                                    const std::vector<float>& mean,
+                                                    const Band& band) const {
   // A label with voxels beyond the band seeds from them; one that lies wholly within the band
   // keeps its deepest layer as the seed.
-  std::vector<uint8_t> deepest(size_t(USHRT_MAX) + 1, 0), beyond(size_t(USHRT_MAX) + 1, 0);
-  for (const size_t p : band) {
+  const size_t kLabels = size_t(USHRT_MAX) + 1;
+  std::vector<uint8_t> deepest(kLabels, 0), beyond(kLabels, 0);
+  for (const size_t p : band.voxels) {
     const unsigned short l = labels[p];
     if (l == 0) continue;
-    deepest[l] = std::max(deepest[l], depth[p]);
-    if (depth[p] == band_)
+    deepest[l] = std::max(deepest[l], band.depth[p]);
+    if (band.depth[p] == band_)
       for (const ptrdiff_t o : face_)
-        if (labels[p + o] == l && depth[p + o] == 0) beyond[l] = 1;
+        if (labels[p + o] == l && band.depth[p + o] == 0) beyond[l] = 1;
   }
   std::vector<uint8_t> state(labels.size(), kFixed);
-  for (const size_t p : band) {
-    const unsigned short l = labels[p];
-    if (l == 0 || beyond[l] || depth[p] < deepest[l]) state[p] = kOpen;
+  for (const size_t p : band.voxels) {
+    const unsigned short l = labels[p], m = band.across[p];
+    if (l != 0 && !beyond[l] && band.depth[p] == deepest[l]) continue;
+    // Beside a label of clearly different brightness, a voxel that looks like its own label
+    // stays with it.
+    if (l != 0 && m != 0 && LooksOwn(values[p], mean, l, m)) continue;
+    state[p] = kOpen;
   }
   return state;
 }
@@ -112,17 +140,17 @@ std::vector<std::pair<size_t, unsigned short>> InterfaceWatershed::Relabel(
     const std::vector<unsigned short>& labels, const std::vector<float>& values) const {
   std::vector<std::pair<size_t, unsigned short>> changes;
   if (band_ == 0) return changes;
-  std::vector<size_t> band;
-  const std::vector<uint8_t> depth = BandDepths(labels, band);
-  if (band.empty()) return changes;
-  std::vector<uint8_t> state = OpenVoxels(labels, depth, band);
+  const Band band = FindBand(labels);
+  if (band.voxels.empty()) return changes;
+  const std::vector<float> mean = LabelMeans(labels, values);
+  std::vector<uint8_t> state = OpenVoxels(labels, values, mean, band);
 
   // `now` is the labelling as the flood leaves it: fixed voxels keep theirs, open ones count
   // once reached.
   std::vector<unsigned short> now(labels);
   std::priority_queue<Entry> heap;
   uint64_t order = 0;
-  for (const size_t p : band) {
+  for (const size_t p : band.voxels) {
     if (state[p] != kOpen) continue;
     for (const ptrdiff_t o : face_) {
       const size_t q = p + o;
@@ -151,7 +179,7 @@ std::vector<std::pair<size_t, unsigned short>> InterfaceWatershed::Relabel(
       if (state[q] == kOpen) heap.push({values[q], order++, q, e.label});
     }
   }
-  for (const size_t p : band)
+  for (const size_t p : band.voxels)
     if (state[p] == kReached && now[p] != labels[p]) changes.push_back({p, now[p]});
   return changes;
 }

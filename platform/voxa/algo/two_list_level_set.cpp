@@ -137,7 +137,7 @@ void TwoListLevelSet::RelocateInterfaces() {
   // The flood would have to stop at frozen voxels and could then leave two labels touching:
   // with a mask of mutable voxels the lines stay where the evolution leaves them.
   if (mutable_mask_ != nullptr) return;
-  const InterfaceWatershed watershed(grid_, settings_.interface_band);
+  const InterfaceWatershed watershed(grid_, settings_.interface_band, kDistinctLabels);
   for (const auto& [p, label] : watershed.Relabel(label_, value_)) {
     if (label_[p] == 0) {
       SwitchIn(p, label);

@@ -27,6 +27,9 @@ constexpr float kImageNeckRatio = 0.85f;
 // Stacks keep their lines: the axial blur washes out the seam between nuclei above one another,
 // and the brightest-first flood then hands one nucleus to its neighbour.
 constexpr int kInterfaceBand = 10;
+// Touching labels whose mean speed values differ by a tenth of the normalised range or more are
+// told apart by value within that band (InterfaceWatershed).
+constexpr float kDistinctLabels = 0.1f;
 
 struct ChanVeseSettings {
   float curv_weight = 0;
