@@ -27,21 +27,6 @@ struct Entry {
   }
 };
 
-// The mean value of every label (0 for those absent).
-std::vector<float> LabelMeans(const std::vector<unsigned short>& labels,
-                              const std::vector<float>& values) {
-  std::vector<double> sum(size_t(USHRT_MAX) + 1, 0.0);
-  std::vector<uint64_t> count(sum.size(), 0);
-  for (size_t p = 0; p < labels.size(); ++p) {
-    sum[labels[p]] += values[p];
-    ++count[labels[p]];
-  }
-  std::vector<float> mean(sum.size(), 0.0f);
-  for (size_t l = 1; l < sum.size(); ++l)
-    if (count[l] != 0) mean[l] = static_cast<float>(sum[l] / double(count[l]));
-  return mean;
-}
-
 }  // namespace
 
 InterfaceWatershed::InterfaceWatershed(const PaddedGrid& grid, int band, float distinct)
@@ -137,12 +122,12 @@ std::vector<uint8_t> InterfaceWatershed::OpenVoxels(const std::vector<unsigned s
 }
 
 std::vector<std::pair<size_t, unsigned short>> InterfaceWatershed::Relabel(
-    const std::vector<unsigned short>& labels, const std::vector<float>& values) const {
+    const std::vector<unsigned short>& labels, const std::vector<float>& values,
+    const std::vector<float>& mean) const {
   std::vector<std::pair<size_t, unsigned short>> changes;
   if (band_ == 0) return changes;
   const Band band = FindBand(labels);
   if (band.voxels.empty()) return changes;
-  const std::vector<float> mean = LabelMeans(labels, values);
   std::vector<uint8_t> state = OpenVoxels(labels, values, mean, band);
 
   // `now` is the labelling as the flood leaves it: fixed voxels keep theirs, open ones count

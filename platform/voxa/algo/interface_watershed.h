@@ -29,12 +29,14 @@ class InterfaceWatershed {
   InterfaceWatershed(const PaddedGrid& grid, int band, float distinct);
 
   // The (padded index, new label) of every voxel of `labels` whose label changes, with
-  // `values` the grey values (both one entry per padded voxel; 0 is background and padding).
+  // `values` the grey values (both one entry per padded voxel; 0 is background and padding)
+  // and `mean` each label's mean value (one entry per label value).
   // Only labels and the background voxels that part them change; a label keeps at least its
   // voxels farthest from its interfaces. Cost: two passes over the grid and a heap over the
   // band.
   std::vector<std::pair<size_t, unsigned short>> Relabel(const std::vector<unsigned short>& labels,
-                                                         const std::vector<float>& values) const;
+                                                         const std::vector<float>& values,
+                                                         const std::vector<float>& mean) const;
 
  private:
   struct Band {

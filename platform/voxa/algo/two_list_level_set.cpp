@@ -136,9 +136,13 @@ size_t TwoListLevelSet::Evolve(size_t max_iter) {
 void TwoListLevelSet::RelocateInterfaces() {
   // The flood would have to stop at frozen voxels and could then leave two labels touching:
   // with a mask of mutable voxels the lines stay where the evolution leaves them.
-  if (mutable_mask_ != nullptr) return;
+  if (mutable_mask_ != nullptr || settings_.interface_band == 0) return;
+  // The region sums the evolution keeps give every label's mean without another pass.
+  std::vector<float> mean(kLabelCount, 0.0f);
+  for (size_t l = 1; l < kLabelCount; ++l)
+    if (count_[l] != 0) mean[l] = static_cast<float>(sum_[l] / double(count_[l]));
   const InterfaceWatershed watershed(grid_, settings_.interface_band, kDistinctLabels);
-  for (const auto& [p, label] : watershed.Relabel(label_, value_)) {
+  for (const auto& [p, label] : watershed.Relabel(label_, value_, mean)) {
     if (label_[p] == 0) {
       SwitchIn(p, label);
     } else if (label == 0) {
