@@ -119,6 +119,13 @@ VOXA_ALGO_API Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed,
 // darkest path between them, the seam of two touching nuclei, instead of where the start labels
 // met. Stacks keep the line: there the axial blur washes out the seam between nuclei above one
 // another. So does a routine given a mask of mutable voxels.
+// Then every label's outline moves, by up to 3 voxels either way, to the level of its own edge:
+// 0.6 of the way from the mean of the background 2 to 3 voxels outside the label to the mean of
+// the label's voxels 2 to 3 voxels inside (the global means put the outline of a nucleus in a
+// haze, or with a dim rim, too far out or in). The label grows only into background that is
+// nearer to it than to any other label, stays connected to its voxels deeper than 3, and keeps
+// its outline where either ring has fewer than 8 voxels or its edge is less than two standard
+// deviations of the background high (the noise would fray it); not with a mask of mutable voxels.
 // Labels returns the evolved labels, Mask the foreground of all labels.
 VOXA_ALGO_API Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
                                                    const Image3d<unsigned short>& labels,

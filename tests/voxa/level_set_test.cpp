@@ -4,6 +4,7 @@
 // the iteration bound, the result types of Mask, and the argument checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -707,6 +708,91 @@ TEST(LabGlobChanVese, ASliverLabelAtAnInterfaceIsNotSwallowed) {
   r->IterateUntilConvergence(kMaxIter);
   const Image3d<unsigned short> labels = LabelsOf(*r, d.speed);
   EXPECT_EQ(CountBodies(labels, static_cast<unsigned short>(9)), 1);
+}
+
+// Nuclei as an optics blurs them: discs of radius `r` whose edges fall off as the normal
+// distribution with deviation `blur`, on a haze of height `haze` that reaches `haze_r` from the
+// centre of each, and a little noise.
+Image3d<float> BlurredDiscs(uint64_t nx, uint64_t ny,
+                            const std::vector<std::pair<double, double>>& centres, double r,
+                            double blur, double haze, double haze_r, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<float> noise(0.0f, 0.02f);
+  Image3d<float> speed;
+  speed.MakeRoom(nx, ny, 1);
+  for (uint64_t y = 0; y < ny; ++y)
+    for (uint64_t x = 0; x < nx; ++x) {
+      double v = 0;
+      bool hazy = false;
+      for (const auto& [cx, cy] : centres) {
+        const double d = std::hypot(x - cx, y - cy);
+        v = std::max(v, 0.5 * std::erfc((d - r) / (blur * std::sqrt(2.0))));
+        hazy = hazy || d <= haze_r;
+      }
+      speed.SetVoxel(x, y, 0, static_cast<float>((hazy ? haze : 0) + (1 - haze) * v) + noise(rng));
+    }
+  return speed;
+}
+
+Image3d<unsigned short> StartDiscs(const Image3d<float>& geometry,
+                                   const std::vector<std::pair<double, double>>& centres,
+                                   double r) {
+  Image3d<unsigned short> start;
+  start.MakeRoom(geometry.GetSizeX(), geometry.GetSizeY(), 1);
+  std::fill(start.begin(), start.end(), 0);
+  for (uint64_t y = 0; y < start.GetSizeY(); ++y)
+    for (uint64_t x = 0; x < start.GetSizeX(); ++x)
+      for (size_t k = 0; k < centres.size(); ++k)
+        if (std::hypot(x - centres[k].first, y - centres[k].second) <= r)
+          start.SetVoxel(x, y, 0, static_cast<unsigned short>(k + 1));
+  return start;
+}
+
+// In a haze the global background mean lies below a nucleus' surroundings, and the Chan-Vese
+// outline sits on the outer foot of the blurred edge (radius 12.8 here). The outline moves in to
+// the nucleus' own edge, from a start that is too large or too small.
+TEST(EdgeLevel, AnOutlineInAHazeMovesToTheNucleusOwnEdge) {
+  const std::vector<std::pair<double, double>> centre = {{50, 50}};
+  const Image3d<float> speed = BlurredDiscs(100, 100, centre, 12, 1.5, 0.3, 30, 5);
+  for (const double start_r : {9.0, 15.0}) {
+    SCOPED_TRACE("start radius " + std::to_string(start_r));
+    RoutinePtr r = MultiLabel(speed, StartDiscs(speed, centre, start_r), {0.3f, 1, 1});
+    r->IterateUntilConvergence(kMaxIter);
+    const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+    uint64_t area = 0;
+    for (const unsigned short l : labels) area += l == 1;
+    EXPECT_NEAR(std::sqrt(double(area) / M_PI), 12.0, 0.5);
+  }
+}
+
+// Labels grow towards their edges only into background nearer to them than to any other label:
+// crowded, hazy nuclei started from random, ragged labels never come to touch.
+TEST(EdgeLevel, GrowingToTheirEdgesLabelsNeverTouch) {
+  for (const unsigned seed : {1u, 2u, 3u, 4u, 5u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> at(10, 70);
+    std::vector<std::pair<double, double>> centres;
+    for (int k = 0; k < 12; ++k) centres.push_back({at(rng), at(rng)});
+    const Image3d<float> speed = BlurredDiscs(80, 80, centres, 7, 1.2, 0.4, 12, seed);
+    Image3d<unsigned short> start = StartDiscs(speed, centres, 5);
+    std::bernoulli_distribution drop(0.2);
+    for (uint64_t i = 0; i < start.GetImageSize(); ++i)
+      if (drop(rng)) start.SetVoxel(i, 0);
+    RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+    r->IterateUntilConvergence(50);
+    const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+    for (uint64_t y = 0; y + 1 < 80; ++y)
+      for (uint64_t x = 0; x + 1 < 80; ++x) {
+        const unsigned short a = labels.GetVoxel(x, y, 0);
+        for (const auto& [dx, dy] : {std::pair{1, 0}, {0, 1}, {1, 1}}) {
+          const unsigned short b = labels.GetVoxel(x + dx, y + dy, 0);
+          ASSERT_FALSE(a != 0 && b != 0 && a != b) << x << "," << y;
+        }
+        const unsigned short c = labels.GetVoxel(x, y + 1, 0), d = labels.GetVoxel(x + 1, y, 0);
+        ASSERT_FALSE(c != 0 && d != 0 && c != d) << x << "," << y;
+      }
+  }
 }
 
 TEST(NeckCut, TwoDiscsJoinedByANarrowNeckComeOutAsTwoBodies) {

@@ -18,6 +18,9 @@ Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed, const Image3d<boo
   settings.smoothing_sweeps = count;
   settings.fixed_means = fixed_means;
   settings.shared_mean = true;
+  // Every object is label 1 here: one edge level would serve bright and dim nuclei alike and
+  // shrink the dim ones, so the outlines stay where the evolution leaves them.
+  settings.edge_reach = 0;
   algo::CheckChanVeseSettings(kName, settings);
   algo::CheckSameSize(kName, "start mask", init_mask, speed);
   if (optional) algo::CheckSameSize(kName, "mask of mutable voxels", *optional, speed);

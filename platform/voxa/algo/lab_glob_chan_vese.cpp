@@ -20,6 +20,7 @@ Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
   settings.fixed_means = false;
   settings.shared_mean = shared_mean;
   settings.interface_band = speed.GetSizeZ() > 1 ? 0 : algo::kInterfaceBand;
+  settings.edge_reach = algo::kEdgeReach;
   algo::CheckChanVeseSettings(kName, settings);
   algo::CheckSameSize(kName, "label image", labels, speed);
   if (optional) algo::CheckSameSize(kName, "mask of mutable voxels", *optional, speed);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "edge_level.h"
 #include "interface_watershed.h"
 #include "neck_cut.h"
 #include "robust_spread.h"
@@ -29,6 +30,9 @@ constexpr float kMinLabelNoiseMultiple = 1.0f;
 // A label is cut at its necks only when its mean lies this many standard deviations of the
 // background above the background mean.
 constexpr float kMinCutContrast = 4.0f;
+// An edge less than this many standard deviations of the background high is not followed: the
+// noise would decide on which side of its level each voxel falls, and the outline would fray.
+constexpr float kMinEdgeNoiseMultiple = 2.0f;
 constexpr size_t kLabelCount = 65536;
 // The curvature term is the share of the neighbourhood inside the region less one half: the
 // same value whichever side the voxel is on, so that a voxel's preferred side depends on its
@@ -129,6 +133,7 @@ size_t TwoListLevelSet::Evolve(size_t max_iter) {
     recent[recent_count++ % kRecentStates] = hash_;
   }
   RelocateInterfaces();
+  MoveOutlinesToEdges();
   CutNecks();
   return iter;
 }
@@ -142,7 +147,18 @@ void TwoListLevelSet::RelocateInterfaces() {
   for (size_t l = 1; l < kLabelCount; ++l)
     if (count_[l] != 0) mean[l] = static_cast<float>(sum_[l] / double(count_[l]));
   const InterfaceWatershed watershed(grid_, settings_.interface_band, kDistinctLabels);
-  for (const auto& [p, label] : watershed.Relabel(label_, value_, mean)) {
+  Apply(watershed.Relabel(label_, value_, mean));
+}
+
+void TwoListLevelSet::MoveOutlinesToEdges() {
+  if (mutable_mask_ != nullptr || settings_.edge_reach == 0) return;
+  const EdgeLevel edge_level(grid_, settings_.edge_reach, kEdgeRingFrom, kEdgeLevel);
+  if (means_stale_) RefreshMeans();
+  Apply(edge_level.Relabel(label_, value_, kMinEdgeNoiseMultiple * background_noise_));
+}
+
+void TwoListLevelSet::Apply(const std::vector<std::pair<size_t, unsigned short>>& changes) {
+  for (const auto& [p, label] : changes) {
     if (label_[p] == 0) {
       SwitchIn(p, label);
     } else if (label == 0) {
@@ -154,6 +170,8 @@ void TwoListLevelSet::RelocateInterfaces() {
       label_[p] = label;
     }
   }
+  CleanInner();
+  CleanOuter();
 }
 
 void TwoListLevelSet::CutNecks() {
