@@ -104,17 +104,21 @@ class SearchTreeFlow {
     if (solved_ && !fresh_ && !reuse_) RestartFromOriginalEdges();
     const bool repair = solved_ && !fresh_;
     if (repair) ++time_;
+    turned_.clear();
     geometry_.ForEachNode([&](size_t node, size_t p, size_t, size_t, size_t) {
       const TTerm net = source[node] - sink[node];
       if (repair && net != net_[node]) {
+        const TTerm before = node_[p].tr;
         node_[p].tr += net - net_[node];
+        if ((before > 0) != (node_[p].tr > 0) || (before < 0) != (node_[p].tr < 0))
+          turned_.push_back(static_cast<Index>(p));
         Reclassify(static_cast<Index>(p), node);
       }
       net_[node] = net;
     });
     // The same local pushes as at a fresh start settle most of the change next to where it
     // happened.
-    if (repair) PushToNeighbours(true);
+    if (repair) PushAroundTurned();
     source_total_ = source_total;
     terminals_set_ = true;
   }
@@ -342,8 +346,7 @@ class SearchTreeFlow {
   // Saturates the paths source -> p -> q -> sink between neighbours in one sweep before any tree
   // exists. With region terms most flow is local, and these paths are then found without the
   // cost of growth, augmentation bookkeeping and adoption.
-  // In a repair the trees exist: see AfterRepairPush.
-  void PushToNeighbours(bool repair = false) {
+  void PushToNeighbours() {
     const int64_t* delta = geometry_.Deltas();
     const uint8_t* sister = geometry_.Sisters();
     geometry_.ForEachNode([&](size_t, size_t p, size_t, size_t, size_t) {
@@ -359,9 +362,39 @@ class SearchTreeFlow {
         rc_[q * K_ + sister[k]] += f;
         tp -= f;
         tq += f;
-        if (repair) AfterRepairPush(static_cast<Index>(p), static_cast<Index>(q), k);
       }
     });
+  }
+
+  // The local pushes of a repair. A solved flow leaves no residual edge from a node with source
+  // residual to one with sink residual, and edges do not change between solves: every such pair
+  // after new terminal capacities has a node whose residual turned (changed sign or left or
+  // reached zero). Only the pairs at those nodes are looked at, not the whole grid.
+  void PushAroundTurned() {
+    const int64_t* delta = geometry_.Deltas();
+    const uint8_t* sister = geometry_.Sisters();
+    auto push = [&](size_t p, size_t q, size_t k) {
+      TTerm& tp = node_[p].tr;
+      TTerm& tq = node_[q].tr;
+      TCap& r = rc_[p * K_ + k];
+      if (!(tp > 0) || !(tq < 0) || !(r > 0)) return;
+      const TTerm f = std::min<TTerm>(std::min<TTerm>(tp, r), -tq);
+      r -= f;
+      rc_[q * K_ + sister[k]] += f;
+      tp -= f;
+      tq += f;
+      AfterRepairPush(static_cast<Index>(p), static_cast<Index>(q), k);
+    };
+    for (const Index t : turned_) {
+      const size_t p = t;
+      for (size_t k = 0; k < K_; ++k) {
+        const size_t q = static_cast<size_t>(static_cast<int64_t>(p) + delta[k]);
+        if (node_[p].tr > 0)
+          push(p, q, k);
+        else if (node_[p].tr < 0)
+          push(q, p, sister[k]);
+      }
+    }
   }
 
   // A push from p to q along k may have saturated a tree edge or used up a root's terminal link,
@@ -713,6 +746,7 @@ class SearchTreeFlow {
   NodeBuffer<Index> queue_;  // active nodes, a ring: each node is in it at most once
   size_t head_ = 0, tail_ = 0;
   std::vector<Index> orphans_;
+  std::vector<Index> turned_;  // nodes whose residual turned in the last repair
 
   const TLabel* seeds_ = nullptr;
 };
