@@ -11,6 +11,8 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "kerf/buffer_pool.h"
@@ -21,6 +23,8 @@
 #include "kerf/neighbourhood.h"
 #include "kerf/stop_watch.h"
 #include "kerf/tavrin_labels.h"
+#include "voxa/gibou_fedkiw.h"
+#include "voxa/gray_to_float.h"
 #include "voxa/image3d.h"
 
 namespace {
@@ -35,6 +39,7 @@ using Solver = Kerf::Flow::Grid::Kohli<N, float, float, float, Flags>;
 // nuclei-sized objects and drops single-pixel noise. The max-flow benchmarks also run with a
 // weaker and a stronger weight: a weaker one leaves more flow to route through the grid.
 constexpr float kLambda = 20.0f;
+constexpr float kTrackerLambda = 30.0f;
 
 // The shared data lie next to the project's checkout: ../shared/data from the source tree.
 std::filesystem::path SharedData() {
@@ -149,12 +154,19 @@ struct Problem {
   std::vector<float> weights, source, sink;
   float c1 = 0, c2 = 0;
 
-  Problem(const Image<N>& im, size_t nb_size, float lambda = kLambda) : image(im) {
+  // Starts from `means` (c1, c2) when given, else from a split at the image's mean.
+  Problem(const Image<N>& im, size_t nb_size, float lambda = kLambda,
+          const std::pair<float, float>* means = nullptr)
+      : image(im), lambda(lambda) {
     nb.Common(nb_size, false);
     weights = Kerf::Energy::CauchyCroftonWeights<N, float>(nb, image.GetSpacing());
-    SplitMeans(image, c1, c2);
+    if (means)
+      std::tie(c1, c2) = *means;
+    else
+      SplitMeans(image, c1, c2);
     Terminals(image, c1, c2, source, sink, lambda);
   }
+  float lambda;
   template <int Flags>
   void Load(Solver<N, Flags>& solver) const {
     solver.SetGrid(image.Dim(), nb);
@@ -260,8 +272,9 @@ BENCHMARK(BM_LabelsMaxFlow2D8)->Unit(benchmark::kMillisecond);
 // 1 = solve afresh with a new solver), k. The first update moves the means most; later ones
 // move them less and leave less to repair.
 template <size_t N>
-void Resolve(benchmark::State& state, const Image<N>& image, size_t nb_size) {
-  Problem<N> problem(image, nb_size);
+void Resolve(benchmark::State& state, const Image<N>& image, size_t nb_size, float lambda = kLambda,
+             const std::pair<float, float>* means = nullptr) {
+  Problem<N> problem(image, nb_size, lambda, means);
   const bool repair = state.range(0) == 0;
   const int64_t cut = state.range(1);
   double flow = 0;
@@ -275,7 +288,7 @@ void Resolve(benchmark::State& state, const Image<N>& image, size_t nb_size) {
       float c1 = problem.c1, c2 = problem.c2;
       for (int64_t k = 2;; ++k) {
         CutMeans(image, *solver, c1, c2);
-        Terminals(image, c1, c2, source, sink);
+        Terminals(image, c1, c2, source, sink, lambda);
         if (k == cut) break;
         solver->SetTerminalCapacities(source.data(), sink.data());
         solver->ComputeMaxFlow();
@@ -316,6 +329,84 @@ void BM_Resolve3D6(benchmark::State& state) {
   Resolve<3>(state, Frame3D(), 6);
 }
 BENCHMARK(BM_Resolve3D6)
+    ->Args({0, 2})
+    ->Args({1, 2})
+    ->Args({0, 3})
+    ->Args({1, 3})
+    ->Unit(benchmark::kMillisecond);
+
+// The tracker's own start: the frame on the graph cut's lifted scale, the region weight of
+// `trel track --method graphcut` (30 over a length weight of 1), and the means of the initial
+// segmentation, which lie much nearer the final ones than a split at the image's mean.
+template <size_t N>
+struct TrackerStart {
+  Image<N> image;
+  std::pair<float, float> means;  // background, foreground
+};
+
+template <size_t N>
+TrackerStart<N> StartAsTracker(const voxa::Image3d<unsigned short>& grey) {
+  voxa::Image3d<float> lifted;
+  voxa::GrayToFloatNormalized(grey, lifted);
+  voxa::Image3d<bool> mask;
+  float fg = 0, bg = 0;
+  voxa::GibouFedkiw(lifted, mask, kTrackerLambda, kTrackerLambda, fg, bg, 30);
+  TrackerStart<N> start;
+  Vector<N, size_t> dims;
+  for (size_t a = 0; a < N; ++a)
+    dims[a] = a == 0 ? grey.GetSizeX() : a == 1 ? grey.GetSizeY() : grey.GetSizeZ();
+  start.image.Resize(dims);
+  std::copy(lifted.begin(), lifted.end(), start.image.begin());
+  start.means = {bg, fg};
+  return start;
+}
+
+// `blobs` as 16-bit grey values of a camera with an offset.
+template <size_t N>
+voxa::Image3d<unsigned short> Grey(const Image<N>& blobs) {
+  voxa::Image3d<unsigned short> grey;
+  grey.MakeRoom(blobs.Dim()[0], blobs.Dim()[1], N == 3 ? blobs.Dim()[2] : 1);
+  for (size_t p = 0; p < blobs.Elems(); ++p)
+    grey.SetVoxel(p, static_cast<unsigned short>(blobs[p] * 4000 + 100));
+  return grey;
+}
+
+const TrackerStart<2>& TrackerFrame2D() {
+  static const TrackerStart<2> start = [] {
+    const std::string name = (SharedData() / "Fluo-N2DH-GOWT1/01/t000.tif").string();
+    if (!std::filesystem::exists(name)) return StartAsTracker<2>(Grey(Frame2D()));
+    voxa::Image3d<unsigned char> narrow;  // the frames are 8-bit
+    narrow.ReadImage(name.c_str());
+    voxa::Image3d<unsigned short> grey;
+    grey.MakeRoom(narrow.GetSizeX(), narrow.GetSizeY(), 1);
+    std::copy(narrow.begin(), narrow.end(), grey.begin());
+    return StartAsTracker<2>(grey);
+  }();
+  return start;
+}
+
+const TrackerStart<3>& TrackerFrame3D() {
+  static const TrackerStart<3> start = StartAsTracker<3>(Grey(Frame3D()));
+  return start;
+}
+
+// The re-solves of a tracker run, started as the tracker starts (args as for BM_Resolve2D8).
+void BM_ResolveTracker2D8(benchmark::State& state) {
+  const TrackerStart<2>& start = TrackerFrame2D();
+  Resolve<2>(state, start.image, 8, kTrackerLambda, &start.means);
+}
+BENCHMARK(BM_ResolveTracker2D8)
+    ->Args({0, 2})
+    ->Args({1, 2})
+    ->Args({0, 3})
+    ->Args({1, 3})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_ResolveTracker3D6(benchmark::State& state) {
+  const TrackerStart<3>& start = TrackerFrame3D();
+  Resolve<3>(state, start.image, 6, kTrackerLambda, &start.means);
+}
+BENCHMARK(BM_ResolveTracker3D6)
     ->Args({0, 2})
     ->Args({1, 2})
     ->Args({0, 3})
