@@ -1,10 +1,11 @@
-// Outlines at the edge's half level. The Chan-Vese force puts a label's outline where a voxel is
-// as near the label's mean as the background's; a nucleus whose values fall off towards its rim,
-// or whose surroundings are brighter than the background at large (haze, an uneven field), then
+// Outlines at their own edge. The Chan-Vese force puts a label's outline where a voxel is as
+// near the label's mean as the background's; a nucleus whose values fall off towards its rim, or
+// whose surroundings are brighter than the background at large (haze, an uneven field), then
 // ends up too large or too small. This step compares every label with its own surroundings
 // instead: it takes the mean of the label's voxels a few steps inside its outline and of the
-// background a few steps outside, and moves the outline, within that shell, to the level between
-// the two. That is the half level of the blurred step the outline of a nucleus is in the image.
+// background a few steps outside, and moves the outline, within that shell, to a level between
+// the two. A nucleus' outline is a step that the optics blur over a few voxels, and its level
+// lies between the values on either side of it.
 #pragma once
 
 #include <cstddef>
@@ -26,10 +27,10 @@ class EdgeLevel {
   // The (padded index, new label) of every voxel of `labels` whose label changes, with `values`
   // the grey values (both one entry per padded voxel; 0 is background and padding). A label
   // changes only where its shell and its rings are there to measure and its inside level lies
-  // more than `min_step` above its outside one: it keeps its voxels deeper
-  // than the shell, and it grows only into background voxels that are nearer to it than to any
-  // other label and touch no other label, so labels never merge. Cost: one pass over the grid
-  // and breadth-first passes over the shells.
+  // more than `min_step` above its outside one: it keeps its voxels deeper than the shell, and it
+  // grows only into background voxels that are nearer to it than to any other label and touch no
+  // other label, so labels never merge. Cost: three passes over the grid and breadth-first
+  // passes over the shells.
   std::vector<std::pair<size_t, unsigned short>> Relabel(const std::vector<unsigned short>& labels,
                                                          const std::vector<float>& values,
                                                          float min_step) const;
