@@ -315,25 +315,20 @@ void Resolve(benchmark::State& state, const Image<N>& image, size_t nb_size, flo
   state.SetLabel(repair ? "repaired" : "fresh");
 }
 
+// The re-solve after the 1st and the 2nd means update, each repaired and fresh.
+void RepairedAndFresh(benchmark::internal::Benchmark* b) {
+  for (const int64_t cut : {2, 3}) b->Args({0, cut})->Args({1, cut});
+}
+
 void BM_Resolve2D8(benchmark::State& state) {
   Resolve<2>(state, Frame2D(), 8);
 }
-BENCHMARK(BM_Resolve2D8)
-    ->Args({0, 2})
-    ->Args({1, 2})
-    ->Args({0, 3})
-    ->Args({1, 3})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Resolve2D8)->Apply(RepairedAndFresh)->Unit(benchmark::kMillisecond);
 
 void BM_Resolve3D6(benchmark::State& state) {
   Resolve<3>(state, Frame3D(), 6);
 }
-BENCHMARK(BM_Resolve3D6)
-    ->Args({0, 2})
-    ->Args({1, 2})
-    ->Args({0, 3})
-    ->Args({1, 3})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Resolve3D6)->Apply(RepairedAndFresh)->Unit(benchmark::kMillisecond);
 
 // The tracker's own start: the frame on the graph cut's lifted scale, the region weight of
 // `trel track --method graphcut` (30 over a length weight of 1), and the means of the initial
@@ -395,23 +390,13 @@ void BM_ResolveTracker2D8(benchmark::State& state) {
   const TrackerStart<2>& start = TrackerFrame2D();
   Resolve<2>(state, start.image, 8, kTrackerLambda, &start.means);
 }
-BENCHMARK(BM_ResolveTracker2D8)
-    ->Args({0, 2})
-    ->Args({1, 2})
-    ->Args({0, 3})
-    ->Args({1, 3})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResolveTracker2D8)->Apply(RepairedAndFresh)->Unit(benchmark::kMillisecond);
 
 void BM_ResolveTracker3D6(benchmark::State& state) {
   const TrackerStart<3>& start = TrackerFrame3D();
   Resolve<3>(state, start.image, 6, kTrackerLambda, &start.means);
 }
-BENCHMARK(BM_ResolveTracker3D6)
-    ->Args({0, 2})
-    ->Args({1, 2})
-    ->Args({0, 3})
-    ->Args({1, 3})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResolveTracker3D6)->Apply(RepairedAndFresh)->Unit(benchmark::kMillisecond);
 
 // One whole segmentation as the tracker runs it: tolerance 0.001, at most 10 cuts.
 void BM_ChanVese2D(benchmark::State& state) {

@@ -111,10 +111,13 @@ EdgeLevel::Levels EdgeLevel::MeasureLevels(const std::vector<unsigned short>& la
   levels.level.assign(kLabels, 0.0f);
   levels.usable.assign(kLabels, 0);
   // A label grows from its core, the voxels deeper than the shell; one without a core stays.
+  // The core touches the shell's deepest inside layer, so that layer tells which labels have one.
   std::vector<uint8_t> has_core(kLabels, 0);
-  grid_.ForEachVoxel([&](size_t, size_t p) {
-    if (labels[p] != 0 && shell.depth[p] == 0) has_core[labels[p]] = 1;
-  });
+  for (const size_t p : shell.voxels) {
+    if (labels[p] == 0 || shell.depth[p] != reach_) continue;
+    for (const ptrdiff_t o : face_)
+      if (labels[p + o] == labels[p] && shell.depth[p + o] == 0) has_core[labels[p]] = 1;
+  }
   for (size_t l = 1; l < kLabels; ++l) {
     if (!has_core[l] || in_count[l] < kMinRing || out_count[l] < kMinRing) continue;
     const double in = in_sum[l] / double(in_count[l]), out = out_sum[l] / double(out_count[l]);

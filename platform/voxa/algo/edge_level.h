@@ -29,7 +29,7 @@ class EdgeLevel {
   // changes only where its shell and its rings are there to measure and its inside level lies
   // more than `min_step` above its outside one: it keeps its voxels deeper than the shell, and it
   // grows only into background voxels that are nearer to it than to any other label and touch no
-  // other label, so labels never merge. Cost: three passes over the grid and breadth-first
+  // other label, so labels never merge. Cost: two passes over the grid and breadth-first
   // passes over the shells.
   std::vector<std::pair<size_t, unsigned short>> Relabel(const std::vector<unsigned short>& labels,
                                                          const std::vector<float>& values,
