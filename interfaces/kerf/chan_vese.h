@@ -4,6 +4,13 @@
 // Kolmogorov, ICCV 2003), region sums weighted by voxel volume. Cuts for fixed means alternate
 // with means for a fixed cut (the graph-cut Chan-Vese of El-Zehiry et al., 2007), each step
 // lowering the energy, until the means settle within the tolerance or the bound is reached.
+//
+// With a solver that keeps labelled regions apart (one whose LabelZones answers), the foreground
+// mean is taken per label from the second cut on: each label's mean applies in the zone of nodes
+// nearer to that label than to any other, so a dim cell is measured against its own brightness
+// and a bright one leaves its faint rim to the background. With a single label this is the
+// two-phase model. The zones follow the cut rather than the energy, so this alternation can
+// cycle; a set of means seen before ends it.
 #pragma once
 
 #include <cstddef>
@@ -20,8 +27,9 @@ namespace Kerf::Algo::Segmentation::ChanVese {
 // phase, the solver's source side).
 //   lambda1, c1   weight and mean of the background; lambda2, c2 those of the foreground. The
 //                 means are the starting values and are left as the means of the phases of the
-//                 result (an empty phase keeps its mean).
-//   tolerance     the iteration stops when both means change by less than this.
+//                 result (an empty phase keeps its mean); with labelled regions c2 is left as
+//                 the pooled mean of all labelled nodes.
+//   tolerance     the iteration stops when every mean changes by less than this.
 //   max_iter      at most max(max_iter, 1) cuts; left unchanged.
 //   nb            the graph's offsets; every offset's opposite must be in it too.
 // Returns the energy of the result with the returned means. Throws ArgumentException for an

@@ -1,10 +1,13 @@
-// The last pass of the label-preserving max-flow: source-side nodes whose search tree carried no
-// label take the label of the nearest labelled source-side node, by one breadth-first search
-// from all labelled source-side nodes at once over the edges of the graph (an edge counts when
-// it has capacity in either direction). Nodes outside the source side, and source-side nodes no
-// label reaches, get 0. Cost O(padded nodes + nodes * K).
+// Spreading labels over a grid graph by breadth-first search from all labelled nodes at once.
+// SpreadLabels is the last pass of the label-preserving max-flow: source-side nodes whose search
+// tree carried no label take the label of the nearest labelled source-side node (an edge counts
+// when it has capacity in either direction); nodes outside the source side, and source-side nodes
+// no label reaches, get 0. NearestLabels gives every node the label of the nearest labelled node
+// over all edges of the grid: the zones in which each region's own mean sets the region terms.
+// Both cost O(padded nodes + nodes * K).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -41,6 +44,40 @@ void SpreadLabels(const Flow& flow, std::vector<TLabel>& work, std::vector<uint3
     }
   }
   g.ForEachNode([&](size_t node, size_t p, size_t, size_t, size_t) { labels[node] = work[p]; });
+}
+
+// labels[node] is a node's label (0 = none); nearest[node] receives the label of the nearest
+// labelled node in steps along the grid's directions, 0 everywhere when no node is labelled.
+// Ties go to the label that reaches the node first in node order.
+template <class TLabel>
+void NearestLabels(const GridGeometry& g, const TLabel* labels, std::vector<TLabel>& work,
+                   std::vector<uint32_t>& queue, uint32_t* nearest) {
+  const int64_t* delta = g.Deltas();
+  const size_t K = g.Directions();
+  std::vector<uint8_t> closed(g.PaddedNodes(), 0);
+  g.ForEachPaddingRun([&](size_t begin, size_t end) {
+    std::fill(closed.begin() + static_cast<int64_t>(begin),
+              closed.begin() + static_cast<int64_t>(end), 1);
+  });
+  work.assign(g.PaddedNodes(), TLabel(0));
+  queue.clear();
+  g.ForEachNode([&](size_t node, size_t p, size_t, size_t, size_t) {
+    work[p] = labels[node];
+    if (work[p] == TLabel(0)) return;
+    closed[p] = 1;
+    queue.push_back(static_cast<uint32_t>(p));
+  });
+  for (size_t i = 0; i < queue.size(); ++i) {
+    const size_t p = queue[i];
+    for (size_t k = 0; k < K; ++k) {
+      const size_t q = static_cast<size_t>(static_cast<int64_t>(p) + delta[k]);
+      if (closed[q]) continue;
+      closed[q] = 1;
+      work[q] = work[p];
+      queue.push_back(static_cast<uint32_t>(q));
+    }
+  }
+  g.ForEachNode([&](size_t node, size_t p, size_t, size_t, size_t) { nearest[node] = work[p]; });
 }
 
 }  // namespace Kerf::Flow::Grid::detail

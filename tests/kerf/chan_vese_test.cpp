@@ -226,6 +226,51 @@ TEST_F(ChanVeseTest, LabelPreservingSolverKeepsOnlySeededObjects) {
   EXPECT_EQ(solver.NodeLabel(1 * 11 + 2), 0);
 }
 
+// With labelled regions every label is measured against its own mean. Here a dim cell pulls the
+// one foreground mean of the two-phase cut so far down that the faint halo around the bright cell
+// joins it; measured against its own mean, the bright cell leaves its halo to the background.
+TEST_F(ChanVeseTest, EachLabelIsMeasuredAgainstItsOwnMean) {
+  const Image<2> image = FromDrawing({"..............",  //
+                                      ".44444........",  //
+                                      ".49994...555..",  //
+                                      ".49994...555..",  //
+                                      ".49994...555..",  //
+                                      ".44444........",  //
+                                      ".............."});
+  Array<2, unsigned short> seeds(image.Dim());
+  std::fill(seeds.begin(), seeds.end(), 0);
+  seeds[3 * 14 + 3] = 1;
+  seeds[3 * 14 + 10] = 2;
+  Kerf::Energy::Neighbourhood<2, int> nb;
+  nb.Common(8, false);
+
+  Labels<2> solver;
+  solver.SetInitialLabelingRef(seeds);
+  Array<2, bool> result;
+  size_t max_iter = 10;
+  float c1 = 0.0f, c2 = 1.0f;
+  Compute<2, float>(image, 100.0f, 100.0f, c1, c2, kTolerance, max_iter, nb, solver, result);
+  EXPECT_EQ(ToPicture(result), (std::vector<std::string>{"..............",  //
+                                                         "..............",  //
+                                                         "..111....111..",  //
+                                                         "..111....111..",  //
+                                                         "..111....111..",  //
+                                                         "..............",  //
+                                                         ".............."}));
+  EXPECT_EQ(solver.NodeLabel(2 * 14 + 2), 1);
+  EXPECT_EQ(solver.NodeLabel(4 * 14 + 11), 2);
+  EXPECT_NEAR(c2, (1.0f + 5.0f / 9.0f) / 2, 1e-6f);  // the pooled mean of the labelled nodes
+
+  const Segmentation pooled = Segment(image, 100.0f, 0.0f, 1.0f, 10);
+  EXPECT_EQ(ToPicture(pooled.result), (std::vector<std::string>{"..............",  //
+                                                                ".11111........",  //
+                                                                ".11111...111..",  //
+                                                                ".11111...111..",  //
+                                                                ".11111...111..",  //
+                                                                ".11111........",  //
+                                                                ".............."}));
+}
+
 TEST_F(ChanVeseTest, TimingIsPrintedOnlyWhenEnabled) {
   const Image<2> image = NoisyBlobs(20, 16, 1);
   Kerf::System::Time::StopWatch::ms_is_enabled = true;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
@@ -126,6 +127,49 @@ TEST(TavrinLabelsTest, SeedOnBackgroundVanishesAndUnseededBlobIsBackground) {
                                       ".777......",  //
                                       ".777......",  //
                                       ".........."}));
+}
+
+// The zones of the labels after a solve: every node takes the label of the nearest labelled node
+// in steps of the neighbourhood, a labelled node its own; a vanished seed has no zone.
+TEST(TavrinLabelsTest, NearestLabelsPartitionTheGridAmongTheFinalLabels) {
+  const GridProblem<2> g = FromDrawing({"..........",  //
+                                        ".99....99.",  //
+                                        ".99....99.",  //
+                                        ".........."},
+                                       kEdgeWeight);
+  const Array<2, unsigned short> seeds = LabelArray<2>(g.dims, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                                                                0, 1, 0, 0, 0, 0, 0, 0, 2, 0,  //
+                                                                0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                                                                0, 0, 0, 0, 5, 0, 0, 0, 0, 0});
+  Labels<2> solver;
+  solver.SetInitialLabelingRef(seeds);
+  g.Load(solver);
+  std::vector<uint32_t> nearest(g.Nodes(), 99);
+  std::unique_ptr<bool[]> labelled(new bool[g.Nodes()]);
+  solver.ComputeMaxFlow();
+  ASSERT_TRUE(solver.LabelZones(nearest.data(), labelled.get()));
+  EXPECT_FALSE(labelled[3 * 10 + 4]);
+  EXPECT_TRUE(labelled[1 * 10 + 2]);
+  // Seed 5 lies on background and vanishes; 4-neighbour steps split the gap between the blobs
+  // down the middle, the tie at x = 4 going to label 1, which reaches it first.
+  const std::vector<uint32_t> expected{1, 1, 1, 1, 1, 2, 2, 2, 2, 2,  //
+                                       1, 1, 1, 1, 1, 2, 2, 2, 2, 2,  //
+                                       1, 1, 1, 1, 1, 2, 2, 2, 2, 2,  //
+                                       1, 1, 1, 1, 1, 2, 2, 2, 2, 2};
+  EXPECT_EQ(nearest, expected);
+
+  // Without any label left every zone is 0; a two-phase solver has no zones.
+  const Array<2, unsigned short> none = LabelArray<2>(g.dims, std::vector<unsigned short>(40, 0));
+  Labels<2> unlabelled;
+  unlabelled.SetInitialLabelingRef(none);
+  g.Load(unlabelled);
+  unlabelled.ComputeMaxFlow();
+  ASSERT_TRUE(unlabelled.LabelZones(nearest.data(), labelled.get()));
+  EXPECT_EQ(nearest, std::vector<uint32_t>(40, 0));
+  TwoPhase<2> two_phase;
+  g.Load(two_phase);
+  two_phase.ComputeMaxFlow();
+  EXPECT_FALSE(two_phase.LabelZones(nearest.data(), labelled.get()));
 }
 
 // With heavy edges the two-phase cut closes a dark hole in a cell; the hole takes the cell's
