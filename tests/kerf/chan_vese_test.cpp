@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -269,6 +270,41 @@ TEST_F(ChanVeseTest, EachLabelIsMeasuredAgainstItsOwnMean) {
                                                                 ".11111...111..",  //
                                                                 ".11111........",  //
                                                                 ".............."}));
+}
+
+// Property check on noisy scenes with scattered seeds: the labelled alternation ends within its
+// bound, every final label is one of the seeds, and c2 is left as the mean of the labelled nodes.
+TEST_F(ChanVeseTest, LabelledAlternationKeepsSeedsAndReportsThePooledMean) {
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    const Image<2> image = NoisyBlobs(48, 36, seed);
+    Array<2, unsigned short> seeds(image.Dim());
+    std::fill(seeds.begin(), seeds.end(), 0);
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<size_t> node(0, image.Elems() - 1);
+    for (unsigned short label = 1; label <= 6; ++label) seeds[node(rng)] = label;
+    seeds[10 * 48 + 12] = 7;  // one seed surely inside a blob
+    Labels<2> solver;
+    solver.SetInitialLabelingRef(seeds);
+    Kerf::Energy::Neighbourhood<2, int> nb;
+    nb.Common(8, false);
+    Array<2, bool> result;
+    size_t max_iter = 50;
+    float c1 = 0.2f, c2 = 0.7f;
+    Compute<2, float>(image, 3.0f, 3.0f, c1, c2, kTolerance, max_iter, nb, solver, result);
+    EXPECT_EQ(max_iter, 50u);
+    double sum = 0;
+    size_t count = 0;
+    for (size_t p = 0; p < image.Elems(); ++p) {
+      const unsigned short label = solver.NodeLabel(p);
+      EXPECT_EQ(result[p], label != 0) << p;
+      if (label == 0) continue;
+      EXPECT_NE(std::count(seeds.begin(), seeds.end(), label), 0) << label;
+      sum += image[p];
+      ++count;
+    }
+    ASSERT_GT(count, 0u) << "seed " << seed;
+    EXPECT_NEAR(c2, sum / static_cast<double>(count), 1e-5) << "seed " << seed;
+  }
 }
 
 TEST_F(ChanVeseTest, TimingIsPrintedOnlyWhenEnabled) {
