@@ -48,11 +48,11 @@ class KERF_API IGridMaxFlow {
   // The same for every node at once, into side[0 .. nodes - 1].
   virtual void SourceSide(bool* side) const = 0;
   virtual size_t Nodes() const = 0;
-  // After ComputeMaxFlow, solvers that keep labelled regions apart report their labelling:
-  // zone[p] receives the label of the nearest labelled node (0 when no node is labelled) and
-  // labelled[p] whether p carries that label; they return true, so that a model can give each
-  // region terms of its own. The two-phase solvers return false and write nothing.
-  virtual bool LabelZones(uint32_t* zone, bool* labelled) const;
+  // After ComputeMaxFlow, solvers that keep labelled regions apart (their source side is the
+  // labelled nodes) fill zone[p] with the label of the nearest labelled node, a labelled node's
+  // own label, 0 when no node is labelled, and return true, so that a model can give each region
+  // terms of its own. The two-phase solvers return false and write nothing.
+  virtual bool LabelZones(uint32_t* zone) const;
 };
 
 }  // namespace Kerf::Flow

@@ -62,7 +62,7 @@ class KERF_API TavrinLabels : public IGridMaxFlow<N, TCap, TTerm, TFlow> {
   size_t Nodes() const override;
   // After ComputeMaxFlow: every node's nearest final label in steps along the grid's directions,
   // the zones in which Chan-Vese measures each label against its own mean. Cost O(nodes * K).
-  bool LabelZones(uint32_t* zone, bool* labelled) const override;
+  bool LabelZones(uint32_t* zone) const override;
 
  private:
   struct Engine;

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -92,7 +91,7 @@ void PhaseMeans(const std::string& method, const Data::Image<N, T, T>& image, co
 // mean against the mean that applied to the label before.
 template <size_t N, class T>
 T UpdateLabelMeans(const std::string& method, const Data::Image<N, T, T>& image,
-                   const bool* labelled, T pooled, std::vector<uint32_t>&& zone,
+                   const bool* labelled, T pooled, std::vector<uint32_t>& zone,
                    ForegroundMeans<T>& fg) {
   uint32_t top = 0;
   for (const uint32_t label : zone) top = std::max(top, label);
@@ -103,7 +102,8 @@ T UpdateLabelMeans(const std::string& method, const Data::Image<N, T, T>& image,
       sum[zone[p]] += image[p];
       ++count[zone[p]];
     }
-  ForegroundMeans<T> next{std::move(zone), std::vector<T>(size_t{top} + 1, pooled)};
+  ForegroundMeans<T> next{{}, std::vector<T>(size_t{top} + 1, pooled)};
+  next.zone.swap(zone);  // the zones of the cut before become the next cut's scratch
   T change = 0;
   for (size_t label = 1; label <= top; ++label) {
     if (count[label] == 0) continue;
@@ -116,18 +116,19 @@ T UpdateLabelMeans(const std::string& method, const Data::Image<N, T, T>& image,
   return change;
 }
 
-// With a solver that keeps labelled regions apart: its labelling's zones and each label's mean.
-// Returns the largest change of a label's mean, 0 for a two-phase solver.
+// With a solver that keeps labelled regions apart (its source side `cut` is the labelled nodes):
+// its labels' zones and means, `spare` serving as scratch. Returns the largest change of a label's
+// mean, 0 for a two-phase solver.
 template <size_t N, class T>
 T UpdateZones(const std::string& method, const Data::Image<N, T, T>& image,
-              const Flow::IGridMaxFlow<N, T, T, T>& solver, T pooled, ForegroundMeans<T>& fg) {
-  std::vector<uint32_t> zone(image.Elems());
-  std::unique_ptr<bool[]> labelled(new bool[image.Elems()]);
-  if (!solver.LabelZones(zone.data(), labelled.get())) {
+              const Flow::IGridMaxFlow<N, T, T, T>& solver, const bool* cut, T pooled,
+              std::vector<uint32_t>& spare, ForegroundMeans<T>& fg) {
+  spare.resize(image.Elems());
+  if (!solver.LabelZones(spare.data())) {
     fg.mean[0] = pooled;
     return T(0);
   }
-  return UpdateLabelMeans<N, T>(method, image, labelled.get(), pooled, std::move(zone), fg);
+  return UpdateLabelMeans<N, T>(method, image, cut, pooled, spare, fg);
 }
 
 // A fingerprint of the means. Zones follow the cut, not the energy, so with labelled regions the
@@ -198,6 +199,7 @@ T Compute(const Data::Image<N, T, T>& image, T lambda1, T lambda2, T& c1, T& c2,
   ForegroundMeans<T> fg{{}, {c2}};  // the first cut measures every label against c2
   const size_t bound = std::max<size_t>(max_iter, 1);
   std::vector<uint64_t> seen;
+  std::vector<uint32_t> spare;
   for (size_t cut = 1;; ++cut) {
     RegionTerms<N, T>(method, image, volume, lambda1, lambda2, c1, fg, source, sink);
     {
@@ -208,8 +210,9 @@ T Compute(const Data::Image<N, T, T>& image, T lambda1, T lambda2, T& c1, T& c2,
     solver.SourceSide(result.Data());
     T m1 = c1, m2 = c2;
     PhaseMeans<N, T>(method, image, result.Data(), m1, m2);
-    const T change = std::max(
-        {std::abs(m1 - c1), std::abs(m2 - c2), UpdateZones<N, T>(method, image, solver, m2, fg)});
+    const T change =
+        std::max({std::abs(m1 - c1), std::abs(m2 - c2),
+                  UpdateZones<N, T>(method, image, solver, result.Data(), m2, spare, fg)});
     c1 = m1;
     c2 = m2;
     const uint64_t key = MeansKey(c1, fg);

@@ -8,7 +8,7 @@ template <size_t N, class TCap, class TTerm, class TFlow>
 IGridMaxFlow<N, TCap, TTerm, TFlow>::~IGridMaxFlow() = default;
 
 template <size_t N, class TCap, class TTerm, class TFlow>
-bool IGridMaxFlow<N, TCap, TTerm, TFlow>::LabelZones(uint32_t*, bool*) const {
+bool IGridMaxFlow<N, TCap, TTerm, TFlow>::LabelZones(uint32_t*) const {
   return false;
 }
 

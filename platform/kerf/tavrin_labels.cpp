@@ -124,13 +124,10 @@ size_t TavrinLabels<N, TCap, TTerm, TFlow, TLabel, Flags>::Nodes() const {
 }
 
 template <size_t N, class TCap, class TTerm, class TFlow, class TLabel, int Flags>
-bool TavrinLabels<N, TCap, TTerm, TFlow, TLabel, Flags>::LabelZones(uint32_t* zone,
-                                                                    bool* labelled) const {
+bool TavrinLabels<N, TCap, TTerm, TFlow, TLabel, Flags>::LabelZones(uint32_t* zone) const {
   m_engine->CheckSolved("LabelZones", 0);
-  const TLabel* labels = m_engine->final_labels.data();
-  for (size_t node = 0; node < Nodes(); ++node) labelled[node] = labels[node] != TLabel(0);
-  detail::NearestLabels(m_engine->Geometry(), labels, m_engine->spread_work, m_engine->spread_queue,
-                        zone);
+  detail::NearestLabels(m_engine->Geometry(), m_engine->final_labels.data(), m_engine->spread_work,
+                        m_engine->spread_queue, zone);
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kerf/exceptions.h"
@@ -69,6 +70,23 @@ Segmentation Segment(const Image<2>& image, float lambda, float c1, float c2, si
   Kerf::Energy::Neighbourhood<2, int> nb;
   nb.Common(nb_size, false);
   TwoPhase<2> solver;
+  Segmentation run{{}, c1, c2, 0};
+  run.energy = Compute<2, float>(image, lambda, lambda, run.c1, run.c2, kTolerance, max_iter, nb,
+                                 solver, run.result);
+  return run;
+}
+
+// The labelled counterpart of Segment: `solver` starts from the seeds (node, label) and is kept
+// by the caller for NodeLabel.
+Segmentation SegmentLabelled(const Image<2>& image, Array<2, unsigned short>& seeds,
+                             const std::vector<std::pair<size_t, unsigned short>>& at,
+                             Labels<2>& solver, float lambda, float c1, float c2, size_t max_iter) {
+  seeds.Resize(image.Dim());
+  std::fill(seeds.begin(), seeds.end(), 0);
+  for (const auto& [node, label] : at) seeds[node] = label;
+  Kerf::Energy::Neighbourhood<2, int> nb;
+  nb.Common(8, false);
+  solver.SetInitialLabelingRef(seeds);
   Segmentation run{{}, c1, c2, 0};
   run.energy = Compute<2, float>(image, lambda, lambda, run.c1, run.c2, kTolerance, max_iter, nb,
                                  solver, run.result);
@@ -207,22 +225,15 @@ TEST_F(ChanVeseTest, LabelPreservingSolverKeepsOnlySeededObjects) {
                                       ".999...999.",  //
                                       ".999...999.",  //
                                       "..........."});
-  Array<2, unsigned short> seeds(image.Dim());
-  std::fill(seeds.begin(), seeds.end(), 0);
-  seeds[1 * 11 + 8] = 4;
+  Array<2, unsigned short> seeds;
   Labels<2> solver;
-  solver.SetInitialLabelingRef(seeds);
-  Kerf::Energy::Neighbourhood<2, int> nb;
-  nb.Common(8, false);
-  Array<2, bool> result;
-  size_t max_iter = 5;
-  float c1 = 0.2f, c2 = 0.8f;
-  Compute<2, float>(image, 3.0f, 3.0f, c1, c2, kTolerance, max_iter, nb, solver, result);
-  EXPECT_EQ(ToPicture(result), (std::vector<std::string>{"...........",  //
-                                                         ".......111.",  //
-                                                         ".......111.",  //
-                                                         ".......111.",  //
-                                                         "..........."}));
+  const Segmentation run =
+      SegmentLabelled(image, seeds, {{1 * 11 + 8, 4}}, solver, 3.0f, 0.2f, 0.8f, 5);
+  EXPECT_EQ(ToPicture(run.result), (std::vector<std::string>{"...........",  //
+                                                             ".......111.",  //
+                                                             ".......111.",  //
+                                                             ".......111.",  //
+                                                             "..........."}));
   EXPECT_EQ(solver.NodeLabel(1 * 11 + 7), 4);
   EXPECT_EQ(solver.NodeLabel(1 * 11 + 2), 0);
 }
@@ -238,29 +249,20 @@ TEST_F(ChanVeseTest, EachLabelIsMeasuredAgainstItsOwnMean) {
                                       ".49994...555..",  //
                                       ".44444........",  //
                                       ".............."});
-  Array<2, unsigned short> seeds(image.Dim());
-  std::fill(seeds.begin(), seeds.end(), 0);
-  seeds[3 * 14 + 3] = 1;
-  seeds[3 * 14 + 10] = 2;
-  Kerf::Energy::Neighbourhood<2, int> nb;
-  nb.Common(8, false);
-
+  Array<2, unsigned short> seeds;
   Labels<2> solver;
-  solver.SetInitialLabelingRef(seeds);
-  Array<2, bool> result;
-  size_t max_iter = 10;
-  float c1 = 0.0f, c2 = 1.0f;
-  Compute<2, float>(image, 100.0f, 100.0f, c1, c2, kTolerance, max_iter, nb, solver, result);
-  EXPECT_EQ(ToPicture(result), (std::vector<std::string>{"..............",  //
-                                                         "..............",  //
-                                                         "..111....111..",  //
-                                                         "..111....111..",  //
-                                                         "..111....111..",  //
-                                                         "..............",  //
-                                                         ".............."}));
+  const Segmentation run = SegmentLabelled(image, seeds, {{3 * 14 + 3, 1}, {3 * 14 + 10, 2}},
+                                           solver, 100.0f, 0.0f, 1.0f, 10);
+  EXPECT_EQ(ToPicture(run.result), (std::vector<std::string>{"..............",  //
+                                                             "..............",  //
+                                                             "..111....111..",  //
+                                                             "..111....111..",  //
+                                                             "..111....111..",  //
+                                                             "..............",  //
+                                                             ".............."}));
   EXPECT_EQ(solver.NodeLabel(2 * 14 + 2), 1);
   EXPECT_EQ(solver.NodeLabel(4 * 14 + 11), 2);
-  EXPECT_NEAR(c2, (1.0f + 5.0f / 9.0f) / 2, 1e-6f);  // the pooled mean of the labelled nodes
+  EXPECT_NEAR(run.c2, (1.0f + 5.0f / 9.0f) / 2, 1e-6f);  // the pooled mean of the labelled nodes
 
   const Segmentation pooled = Segment(image, 100.0f, 0.0f, 1.0f, 10);
   EXPECT_EQ(ToPicture(pooled.result), (std::vector<std::string>{"..............",  //
@@ -272,38 +274,31 @@ TEST_F(ChanVeseTest, EachLabelIsMeasuredAgainstItsOwnMean) {
                                                                 ".............."}));
 }
 
-// Property check on noisy scenes with scattered seeds: the labelled alternation ends within its
-// bound, every final label is one of the seeds, and c2 is left as the mean of the labelled nodes.
+// Property check on noisy scenes with scattered seeds: every final label is one of the seeds, the
+// result is the labelled nodes, and c2 is left as the mean of the labelled nodes.
 TEST_F(ChanVeseTest, LabelledAlternationKeepsSeedsAndReportsThePooledMean) {
   for (unsigned seed = 1; seed <= 4; ++seed) {
     const Image<2> image = NoisyBlobs(48, 36, seed);
-    Array<2, unsigned short> seeds(image.Dim());
-    std::fill(seeds.begin(), seeds.end(), 0);
     std::mt19937 rng(seed);
     std::uniform_int_distribution<size_t> node(0, image.Elems() - 1);
-    for (unsigned short label = 1; label <= 6; ++label) seeds[node(rng)] = label;
-    seeds[10 * 48 + 12] = 7;  // one seed surely inside a blob
+    std::vector<std::pair<size_t, unsigned short>> at;
+    for (unsigned short label = 1; label <= 6; ++label) at.emplace_back(node(rng), label);
+    at.emplace_back(10 * 48 + 12, 7);  // one seed surely inside a blob
+    Array<2, unsigned short> seeds;
     Labels<2> solver;
-    solver.SetInitialLabelingRef(seeds);
-    Kerf::Energy::Neighbourhood<2, int> nb;
-    nb.Common(8, false);
-    Array<2, bool> result;
-    size_t max_iter = 50;
-    float c1 = 0.2f, c2 = 0.7f;
-    Compute<2, float>(image, 3.0f, 3.0f, c1, c2, kTolerance, max_iter, nb, solver, result);
-    EXPECT_EQ(max_iter, 50u);
+    const Segmentation run = SegmentLabelled(image, seeds, at, solver, 3.0f, 0.2f, 0.7f, 50);
     double sum = 0;
     size_t count = 0;
     for (size_t p = 0; p < image.Elems(); ++p) {
       const unsigned short label = solver.NodeLabel(p);
-      EXPECT_EQ(result[p], label != 0) << p;
+      EXPECT_EQ(run.result[p], label != 0) << p;
       if (label == 0) continue;
       EXPECT_NE(std::count(seeds.begin(), seeds.end(), label), 0) << label;
       sum += image[p];
       ++count;
     }
     ASSERT_GT(count, 0u) << "seed " << seed;
-    EXPECT_NEAR(c2, sum / static_cast<double>(count), 1e-5) << "seed " << seed;
+    EXPECT_NEAR(run.c2, sum / static_cast<double>(count), 1e-5) << "seed " << seed;
   }
 }
 
