@@ -3,7 +3,7 @@
 // tree carried no label take the label of the nearest labelled source-side node (an edge counts
 // when it has capacity in either direction); nodes outside the source side, and source-side nodes
 // no label reaches, get 0. NearestLabels gives every node the label of the nearest labelled node
-// over all edges of the grid: the zones in which each region's own mean sets the region terms.
+// along the grid's directions: the zones in which each region's own mean sets the region terms.
 // Both cost O(padded nodes + nodes * K).
 #pragma once
 
@@ -48,35 +48,35 @@ void SpreadLabels(const Flow& flow, std::vector<TLabel>& work, std::vector<uint3
 
 // labels[node] is a node's label (0 = none); nearest[node] receives the label of the nearest
 // labelled node in steps along the grid's directions, 0 everywhere when no node is labelled.
-// Ties go to the label that reaches the node first in node order.
+// Two raster passes, one taking the directions that point back in node order and one those that
+// point forward, give the exact step distance on grids whose directions are the unit steps (4 or
+// 8 in the plane, 6 or 26 in space) and a close one for longer offsets; they read memory in order,
+// where a breadth-first search would jump about. `distance` is scratch space.
 template <class TLabel>
 void NearestLabels(const GridGeometry& g, const TLabel* labels, std::vector<TLabel>& work,
-                   std::vector<uint32_t>& queue, uint32_t* nearest) {
+                   std::vector<uint32_t>& distance, uint32_t* nearest) {
+  constexpr uint32_t kPadding = UINT32_MAX, kFar = UINT32_MAX - 1;
   const int64_t* delta = g.Deltas();
-  const size_t K = g.Directions();
-  std::vector<uint8_t> closed(g.PaddedNodes(), 0);
-  g.ForEachPaddingRun([&](size_t begin, size_t end) {
-    std::fill(closed.begin() + static_cast<int64_t>(begin),
-              closed.begin() + static_cast<int64_t>(end), 1);
-  });
-  work.assign(g.PaddedNodes(), TLabel(0));
-  queue.clear();
+  const size_t K = g.Directions(), n = g.PaddedNodes();
+  distance.assign(n, kPadding);
+  work.assign(n, TLabel(0));
   g.ForEachNode([&](size_t node, size_t p, size_t, size_t, size_t) {
     work[p] = labels[node];
-    if (work[p] == TLabel(0)) return;
-    closed[p] = 1;
-    queue.push_back(static_cast<uint32_t>(p));
+    distance[p] = labels[node] != TLabel(0) ? 0 : kFar;
   });
-  for (size_t i = 0; i < queue.size(); ++i) {
-    const size_t p = queue[i];
+  const auto relax = [&](size_t p, bool backwards) {
+    if (distance[p] == kPadding) return;
     for (size_t k = 0; k < K; ++k) {
+      if ((delta[k] < 0) != backwards) continue;
       const size_t q = static_cast<size_t>(static_cast<int64_t>(p) + delta[k]);
-      if (closed[q]) continue;
-      closed[q] = 1;
-      work[q] = work[p];
-      queue.push_back(static_cast<uint32_t>(q));
+      if (distance[q] < kFar && distance[q] + 1 < distance[p]) {
+        distance[p] = distance[q] + 1;
+        work[p] = work[q];
+      }
     }
-  }
+  };
+  for (size_t p = 0; p < n; ++p) relax(p, true);
+  for (size_t p = n; p-- > 0;) relax(p, false);
   g.ForEachNode([&](size_t node, size_t p, size_t, size_t, size_t) { nearest[node] = work[p]; });
 }
 

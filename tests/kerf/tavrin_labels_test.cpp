@@ -147,7 +147,7 @@ TEST(TavrinLabelsTest, NearestLabelsPartitionTheGridAmongTheFinalLabels) {
   solver.ComputeMaxFlow();
   ASSERT_TRUE(solver.LabelZones(nearest.data()));
   // Seed 5 lies on background and vanishes; 4-neighbour steps split the gap between the blobs
-  // down the middle, the tie at x = 4 going to label 1, which reaches it first.
+  // down the middle.
   const std::vector<uint32_t> expected{1, 1, 1, 1, 1, 2, 2, 2, 2, 2,  //
                                        1, 1, 1, 1, 1, 2, 2, 2, 2, 2,  //
                                        1, 1, 1, 1, 1, 2, 2, 2, 2, 2,  //
@@ -321,6 +321,74 @@ void ExpectLabelInvariants(const GridProblem<N>& g, unsigned seed) {
   for (size_t p = 0; p < g.Nodes(); ++p) {
     if (!side[p]) continue;
     EXPECT_EQ(labelled[p], seeded.count(component[p]) != 0) << p;
+  }
+}
+
+// Steps from every node to the nearest node for which `from` holds, by breadth-first search over
+// the neighbourhood's offsets; -1 where none is reached.
+template <size_t N>
+std::vector<int> StepsFrom(const GridProblem<N>& g, const std::vector<bool>& from) {
+  std::vector<int> steps(g.Nodes(), -1);
+  std::vector<size_t> queue;
+  for (size_t p = 0; p < g.Nodes(); ++p)
+    if (from[p]) {
+      steps[p] = 0;
+      queue.push_back(p);
+    }
+  for (size_t i = 0; i < queue.size(); ++i)
+    for (size_t k = 0; k < g.nb.Elems(); ++k) {
+      size_t q = 0;
+      if (g.Neighbour(queue[i], k, q) && steps[q] < 0) {
+        steps[q] = steps[queue[i]] + 1;
+        queue.push_back(q);
+      }
+    }
+  return steps;
+}
+
+// Property check of the zones on random problems: every node's zone is a label at the least
+// number of steps from it, and a labelled node's zone is its own label.
+template <size_t N>
+void ExpectZonesAreNearestLabels(const GridProblem<N>& g, unsigned seed) {
+  const Array<N, unsigned short> initial =
+      LabelArray<N>(g.dims, RandomSeeds(g, {1, 2, 3, 4, 5, 6, 7}, seed));
+  Labels<N> solver;
+  solver.SetInitialLabelingRef(initial);
+  g.Load(solver);
+  solver.ComputeMaxFlow();
+  std::vector<uint32_t> zone(g.Nodes());
+  ASSERT_TRUE(solver.LabelZones(zone.data()));
+  std::vector<bool> labelled(g.Nodes());
+  for (size_t p = 0; p < g.Nodes(); ++p) labelled[p] = solver.NodeLabel(p) != 0;
+  const std::vector<int> any = StepsFrom(g, labelled);
+  std::map<uint32_t, std::vector<int>> own;
+  for (size_t p = 0; p < g.Nodes(); ++p) {
+    if (labelled[p]) {
+      EXPECT_EQ(zone[p], solver.NodeLabel(p)) << "seed " << seed << " node " << p;
+    }
+    if (any[p] < 0) {
+      EXPECT_EQ(zone[p], 0u) << "seed " << seed << " node " << p;
+      continue;
+    }
+    if (!own.count(zone[p])) {
+      std::vector<bool> of_label(g.Nodes());
+      for (size_t q = 0; q < g.Nodes(); ++q) of_label[q] = solver.NodeLabel(q) == zone[p];
+      own[zone[p]] = StepsFrom(g, of_label);
+    }
+    EXPECT_EQ(own[zone[p]][p], any[p]) << "seed " << seed << " node " << p;
+  }
+}
+
+TEST(TavrinLabelsTest, ZonesAreTheNearestLabelsInSteps) {
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    ExpectZonesAreNearestLabels(kerf_testing::RandomProblem<2>(Vector<2, size_t>(23, 17), 4, seed),
+                                seed);
+    ExpectZonesAreNearestLabels(kerf_testing::RandomProblem<2>(Vector<2, size_t>(19, 26), 8, seed),
+                                seed);
+    ExpectZonesAreNearestLabels(kerf_testing::RandomProblem<3>(Vector<3, size_t>(9, 8, 7), 6, seed),
+                                seed);
+    ExpectZonesAreNearestLabels(
+        kerf_testing::RandomProblem<3>(Vector<3, size_t>(7, 9, 6), 26, seed), seed);
   }
 }
 
