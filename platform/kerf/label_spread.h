@@ -1,5 +1,5 @@
-// Spreading labels over a grid graph by breadth-first search from all labelled nodes at once.
-// SpreadLabels is the last pass of the label-preserving max-flow: source-side nodes whose search
+// Spreading labels over a grid graph from all labelled nodes at once. SpreadLabels is the last
+// pass of the label-preserving max-flow: by breadth-first search, source-side nodes whose search
 // tree carried no label take the label of the nearest labelled source-side node (an edge counts
 // when it has capacity in either direction); nodes outside the source side, and source-side nodes
 // no label reaches, get 0. NearestLabels gives every node the label of the nearest labelled node
@@ -7,7 +7,6 @@
 // Both cost O(padded nodes + nodes * K).
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
