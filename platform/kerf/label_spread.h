@@ -54,28 +54,37 @@ void SpreadLabels(const Flow& flow, std::vector<TLabel>& work, std::vector<uint3
 template <class TLabel>
 void NearestLabels(const GridGeometry& g, const TLabel* labels, std::vector<TLabel>& work,
                    std::vector<uint32_t>& distance, uint32_t* nearest) {
-  constexpr uint32_t kPadding = UINT32_MAX, kFar = UINT32_MAX - 1;
-  const int64_t* delta = g.Deltas();
-  const size_t K = g.Directions(), n = g.PaddedNodes();
-  distance.assign(n, kPadding);
-  work.assign(n, TLabel(0));
+  // Padding is never relaxed, and neither it nor an unreached node passes a distance on.
+  constexpr uint32_t kFar = uint32_t(1) << 30, kPadding = uint32_t(1) << 31;
+  std::vector<int64_t> back, ahead;
+  for (size_t k = 0; k < g.Directions(); ++k)
+    (g.Deltas()[k] < 0 ? back : ahead).push_back(g.Deltas()[k]);
+  distance.assign(g.PaddedNodes(), kPadding);
+  work.assign(g.PaddedNodes(), TLabel(0));
+  std::vector<size_t> rows;  // padded index of every row's first node
+  g.ForEachRow([&](size_t, size_t padded, size_t, size_t) { rows.push_back(padded); });
   g.ForEachNode([&](size_t node, size_t p, size_t, size_t, size_t) {
     work[p] = labels[node];
     distance[p] = labels[node] != TLabel(0) ? 0 : kFar;
   });
-  const auto relax = [&](size_t p, bool backwards) {
-    if (distance[p] == kPadding) return;
-    for (size_t k = 0; k < K; ++k) {
-      if ((delta[k] < 0) != backwards) continue;
-      const size_t q = static_cast<size_t>(static_cast<int64_t>(p) + delta[k]);
-      if (distance[q] < kFar && distance[q] + 1 < distance[p]) {
-        distance[p] = distance[q] + 1;
-        work[p] = work[q];
+  const auto relax = [&](size_t p, const std::vector<int64_t>& directions) {
+    uint32_t best = distance[p];
+    TLabel label = work[p];
+    for (const int64_t d : directions) {
+      const size_t q = static_cast<size_t>(static_cast<int64_t>(p) + d);
+      if (distance[q] + 1 < best) {
+        best = distance[q] + 1;
+        label = work[q];
       }
     }
+    distance[p] = best;
+    work[p] = label;
   };
-  for (size_t p = 0; p < n; ++p) relax(p, true);
-  for (size_t p = n; p-- > 0;) relax(p, false);
+  const size_t width = g.Dims()[0];
+  for (const size_t row : rows)
+    for (size_t x = 0; x < width; ++x) relax(row + x, back);
+  for (size_t r = rows.size(); r-- > 0;)
+    for (size_t x = width; x-- > 0;) relax(rows[r] + x, ahead);
   g.ForEachNode([&](size_t node, size_t p, size_t, size_t, size_t) { nearest[node] = work[p]; });
 }
 
