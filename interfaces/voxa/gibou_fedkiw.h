@@ -41,6 +41,11 @@ namespace voxa {
 // on the values as given, unless its two means come out within three noise deviations of the
 // background phase of each other: small objects in a broad noisy background can make two means
 // split the noise instead, and then it segments on the detection scale of its values as above.
+// Otherwise it also segments the detection scale and adds the parts of that segmentation that
+// meet none of its objects (face neighbours): nuclei a few grey values above the background,
+// which the split on the values leaves out beside bright ones, whatever the weights. The objects
+// the split found keep its outlines, and the means are those of the final phases. The added pass
+// costs about as much as the split.
 VOXA_ALGO_API void GibouFedkiw(const Image3d<unsigned short>& in, Image3d<bool>& out,
                                float fg_weight, float bg_weight, float& fg_mean, float& bg_mean,
                                size_t count);

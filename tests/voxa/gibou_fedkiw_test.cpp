@@ -102,6 +102,25 @@ TEST(GibouFedkiw, RoundCountZeroGivesTheUnsmoothedSplitAndOneRoundSmoothsIt) {
 }
 
 TEST(GibouFedkiw, ABiggerBackgroundWeightTakesAMidLevelIntoTheForeground) {
+  // The mid level touches the bright one, so the split alone decides where it goes.
+  const Rows blank(3, std::string(20, '.'));
+  Rows drawing = blank;
+  for (int row = 0; row < 6; ++row) drawing.push_back("....999999333333....");
+  drawing.insert(drawing.end(), blank.begin(), blank.end());
+  const Image3d<float> image = Draw<float>(drawing);
+  const Result even = Segment(image);
+  EXPECT_EQ(even.phases[5].substr(10, 6), "......");
+  EXPECT_EQ(even.phases[5].substr(4, 6), "111111");
+  const Result background_heavy = Segment(image, 1, 25);
+  EXPECT_EQ(background_heavy.phases[5].substr(10, 6), "111111");
+  EXPECT_EQ(background_heavy.phases[5].substr(4, 6), "111111");
+  // And a bigger foreground weight keeps the foreground to the brightest level.
+  EXPECT_EQ(Segment(image, 9, 1).phases[5], "....111111..........");
+}
+
+// A float image whose split on the values leaves an object out entirely: the object, apart from
+// every object the split found, joins the foreground, whatever the weights.
+TEST(GibouFedkiw, FloatInputAddsAnObjectTheSplitMissesEntirely) {
   const Image3d<float> image = Draw<float>({
       "................",
       ".999999..333333.",
@@ -112,14 +131,13 @@ TEST(GibouFedkiw, ABiggerBackgroundWeightTakesAMidLevelIntoTheForeground) {
       ".999999..333333.",
       "................",
   });
-  const Result even = Segment(image);
-  EXPECT_EQ(even.phases[3].substr(9, 6), "......");
-  EXPECT_EQ(even.phases[3].substr(1, 6), "111111");
-  const Result background_heavy = Segment(image, 1, 25);
-  EXPECT_EQ(background_heavy.phases[3].substr(9, 6), "111111");
-  EXPECT_EQ(background_heavy.phases[3].substr(1, 6), "111111");
-  // And a bigger foreground weight keeps the foreground to the brightest level.
-  EXPECT_EQ(Segment(image, 9, 1).phases[3], ".111111.........");
+  for (const float fg_weight : {1.0f, 9.0f}) {
+    const Result r = Segment(image, fg_weight, 1);
+    EXPECT_EQ(r.phases[3].substr(1, 6), "111111") << fg_weight;
+    EXPECT_NE(r.phases[3].substr(9, 6).find('1'), std::string::npos) << fg_weight;
+    EXPECT_EQ(r.phases[3][7], '.') << fg_weight;  // the two objects stay apart
+    EXPECT_EQ(r.phases[0], "................") << fg_weight;
+  }
 }
 
 TEST(GibouFedkiw, SixteenBitInputFindsADimNucleusBesideABrightOne) {
@@ -152,13 +170,15 @@ TEST(GibouFedkiw, SixteenBitInputFindsADimNucleusBesideABrightOne) {
   EXPECT_GT(fg_mean, 1000.0f);
   EXPECT_NEAR(bg_mean, 100.0f, 5.0f);
 
-  // On the values as given (the float overload), the dim nucleus joins the background.
+  // On the values as given (the float overload), the split leaves the dim nucleus out, and the
+  // detection scale adds it back; the bright nucleus keeps the split's outline.
   Image3d<float> linear;
   linear.MakeRoom(120, 60, 1);
   std::copy(in.begin(), in.end(), linear.begin());
   voxa::GibouFedkiw(linear, mask, 1, 1, fg_mean, bg_mean, kRounds);
   EXPECT_TRUE(mask.GetVoxel(30, 30, 0));
-  EXPECT_FALSE(mask.GetVoxel(90, 30, 0));
+  EXPECT_TRUE(mask.GetVoxel(90, 30, 0));
+  EXPECT_FALSE(mask.GetVoxel(30, 30 + 19, 0));
 }
 
 TEST(GibouFedkiw, FloatInputWithSmallObjectsInBroadNoiseSplitsObjectsFromBackground) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -193,6 +194,53 @@ bool SplitWithinNoise(const Image3d<float>& in, const Image3d<bool>& phases) {
   return m.fg - m.bg < kSplitNoiseMultiple * double(algo::RobustSpread(background));
 }
 
+// Adds to `out` every connected part of `faint` (face neighbours) that holds no voxel of `out`.
+void AddSeparateParts(const Image3d<bool>& faint, Image3d<bool>& out) {
+  const size_t X = out.GetSizeX(), Y = out.GetSizeY(), Z = out.GetSizeZ(), n = X * Y * Z;
+  std::vector<uint8_t> seen(n, 0);
+  std::vector<size_t> part;
+  const bool* f = faint.begin();
+  bool* o = out.begin();
+  for (size_t start = 0; start < n; ++start) {
+    if (!f[start] || seen[start]) continue;
+    part.assign(1, start);
+    seen[start] = 1;
+    bool separate = true;
+    for (size_t i = 0; i < part.size(); ++i) {
+      const size_t p = part[i], x = p % X, y = (p / X) % Y, z = p / (X * Y);
+      separate = separate && !o[p];
+      const auto visit = [&](size_t q) {
+        if (f[q] && !seen[q]) {
+          seen[q] = 1;
+          part.push_back(q);
+        }
+      };
+      if (x > 0) visit(p - 1);
+      if (x + 1 < X) visit(p + 1);
+      if (y > 0) visit(p - X);
+      if (y + 1 < Y) visit(p + X);
+      if (z > 0) visit(p - X * Y);
+      if (z + 1 < Z) visit(p + X * Y);
+    }
+    if (separate)
+      for (const size_t p : part) o[p] = true;
+  }
+}
+
+// On the values as given, a global two-phase split drops nuclei a few grey values above the
+// background beside bright ones; the detection scale finds them. Its parts that meet none of the
+// split's objects are such nuclei and join the foreground; its generous outlines of the objects
+// already found are left aside.
+void AddFaintObjects(const Image3d<float>& in, Image3d<bool>& out, float fg_weight, float bg_weight,
+                     size_t count) {
+  Image3d<float> detection;
+  DetectionScale(in, detection);
+  Image3d<bool> faint;
+  TakeGeometry(in, faint);
+  Segment(detection, faint, fg_weight, bg_weight, count);
+  AddSeparateParts(faint, out);
+}
+
 }  // namespace
 
 void GibouFedkiw(const Image3d<float>& in, Image3d<bool>& out, float fg_weight, float bg_weight,
@@ -204,6 +252,8 @@ void GibouFedkiw(const Image3d<float>& in, Image3d<bool>& out, float fg_weight, 
     Image3d<float> detection;
     DetectionScale(in, detection);
     Segment(detection, out, fg_weight, bg_weight, count);
+  } else {
+    AddFaintObjects(in, out, fg_weight, bg_weight, count);
   }
   ReportMeans(in, out, fg_mean, bg_mean);
 }
