@@ -17,6 +17,8 @@
 #include "recursive_gaussian.h"
 #include "robust_spread.h"
 #include "voxa/exceptions.h"
+#include "voxa/flood_fill.h"
+#include "voxa/neighbourhood.h"
 
 namespace voxa {
 
@@ -194,37 +196,14 @@ bool SplitWithinNoise(const Image3d<float>& in, const Image3d<bool>& phases) {
   return m.fg - m.bg < kSplitNoiseMultiple * double(algo::RobustSpread(background));
 }
 
-// Adds to `out` every connected part of `faint` (face neighbours) that holds no voxel of `out`.
-void AddSeparateParts(const Image3d<bool>& faint, Image3d<bool>& out) {
-  const size_t X = out.GetSizeX(), Y = out.GetSizeY(), Z = out.GetSizeZ(), n = X * Y * Z;
-  std::vector<uint8_t> seen(n, 0);
-  std::vector<size_t> part;
-  const bool* f = faint.begin();
+// Adds to `out` every connected part of `faint` (face neighbours) that holds no voxel of `out`:
+// the parts that do are erased from `faint` first.
+void AddSeparateParts(Image3d<bool>& faint, Image3d<bool>& out) {
+  bool* f = faint.begin();
   bool* o = out.begin();
-  for (size_t start = 0; start < n; ++start) {
-    if (!f[start] || seen[start]) continue;
-    part.assign(1, start);
-    seen[start] = 1;
-    bool separate = true;
-    for (size_t i = 0; i < part.size(); ++i) {
-      const size_t p = part[i], x = p % X, y = (p / X) % Y, z = p / (X * Y);
-      separate = separate && !o[p];
-      const auto visit = [&](size_t q) {
-        if (f[q] && !seen[q]) {
-          seen[q] = 1;
-          part.push_back(q);
-        }
-      };
-      if (x > 0) visit(p - 1);
-      if (x + 1 < X) visit(p + 1);
-      if (y > 0) visit(p - X);
-      if (y + 1 < Y) visit(p + X);
-      if (z > 0) visit(p - X * Y);
-      if (z + 1 < Z) visit(p + X * Y);
-    }
-    if (separate)
-      for (const size_t p : part) o[p] = true;
-  }
+  for (uint64_t p = 0; p < out.GetImageSize(); ++p)
+    if (o[p] && f[p]) FloodFill(faint, false, p, nb3D_6);
+  for (uint64_t p = 0; p < out.GetImageSize(); ++p) o[p] = o[p] || f[p];
 }
 
 // On the values as given, a global two-phase split drops nuclei a few grey values above the
