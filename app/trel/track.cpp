@@ -14,6 +14,7 @@
 #include "label_image.h"
 #include "mask_lineage.h"
 #include "progress_line.h"
+#include "stack_outlines.h"
 #include "track_file.h"
 #include "trel/error.h"
 #include "trel/fls_lab_tracking.h"
@@ -104,6 +105,7 @@ void RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallback&
   if (o.method == "graphcut") {
     KerfLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, s.fg_weight,
                     o.bg_weight, o.max_iter, s.min_size, o.overlap, report);
+    MoveStackOutlinesToEdges(o.in, o.out, s.frames);
     SplitDivisionsAndWriteLineage(o.out, s.frames, s.min_size);
     return;
   }

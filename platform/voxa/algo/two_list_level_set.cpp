@@ -30,9 +30,6 @@ constexpr float kMinLabelNoiseMultiple = 1.0f;
 // A label is cut at its necks only when its mean lies this many standard deviations of the
 // background above the background mean.
 constexpr float kMinCutContrast = 4.0f;
-// An edge less than this many standard deviations of the background high is not followed: the
-// noise would decide on which side of its level each voxel falls, and the outline would fray.
-constexpr float kMinEdgeNoiseMultiple = 2.0f;
 constexpr size_t kLabelCount = 65536;
 // The curvature term is the share of the neighbourhood inside the region less one half: the
 // same value whichever side the voxel is on, so that a voxel's preferred side depends on its

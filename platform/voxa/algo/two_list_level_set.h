@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "edge_level.h"
 #include "padded_grid.h"
 #include "voxa/fls.h"
 #include "voxa/image3d.h"
@@ -31,15 +32,6 @@ constexpr int kInterfaceBand = 10;
 // Touching labels whose mean speed values differ by a tenth of the normalised range or more are
 // told apart by value within that band (InterfaceWatershed).
 constexpr float kDistinctLabels = 0.1f;
-// Outlines move at most this many voxels to the level of their own edge (EdgeLevel), measured
-// over the layers from kEdgeRingFrom on: a nucleus' edge is a step blurred over a few voxels.
-// kEdgeLevel is the share of the way from the outside level to the inside one. On the speed
-// image's lifted scale, 0.6 lies at about 40 % of a typical nucleus' contrast in grey values:
-// between the half level of the blurred step (50 %) and the outlines annotators draw on real
-// data (about 30 %).
-constexpr int kEdgeReach = 3;
-constexpr int kEdgeRingFrom = 2;
-constexpr float kEdgeLevel = 0.6f;
 
 struct ChanVeseSettings {
   float curv_weight = 0;
