@@ -57,6 +57,11 @@ void WriteLabelImage(const std::filesystem::path& file, const LabelImage& image)
   }
 }
 
+bool SameSize(const LabelImage& a, const LabelImage& b) {
+  return a.GetSizeX() == b.GetSizeX() && a.GetSizeY() == b.GetSizeY() &&
+         a.GetSizeZ() == b.GetSizeZ();
+}
+
 std::string SizeText(const LabelImage& image) {
   char text[80];
   const auto x = static_cast<unsigned long long>(image.GetSizeX());

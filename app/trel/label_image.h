@@ -21,6 +21,9 @@ int ReadLabelImage(const std::filesystem::path& file, LabelImage& image);
 // Throws ToolError(kExitIoError) when writing fails.
 void WriteLabelImage(const std::filesystem::path& file, const LabelImage& image);
 
+// Whether the two images have the same size along every axis.
+bool SameSize(const LabelImage& a, const LabelImage& b);
+
 // "512x512" for a 2D image, "256x256x32" for a stack.
 std::string SizeText(const LabelImage& image);
 

@@ -88,8 +88,7 @@ class DivisionSplitter {
     if (t == 0) {
       previous_.MakeRoom(mask.GetSizeX(), mask.GetSizeY(), mask.GetSizeZ());
       previous_.SetAllVoxels(0);
-    } else if (mask.GetSizeX() != previous_.GetSizeX() || mask.GetSizeY() != previous_.GetSizeY() ||
-               mask.GetSizeZ() != previous_.GetSizeZ()) {
+    } else if (!SameSize(mask, previous_)) {
       throw ToolError(kExitDataError, file.string() + " is " + SizeText(mask) +
                                           ", but the first mask is " + SizeText(previous_));
     }

@@ -17,11 +17,6 @@ namespace {
 
 constexpr int kRequiredBits = 16;
 
-bool SameSize(const LabelImage& a, const LabelImage& b) {
-  return a.GetSizeX() == b.GetSizeX() && a.GetSizeY() == b.GetSizeY() &&
-         a.GetSizeZ() == b.GetSizeZ();
-}
-
 // The frame count and one image of the ground truth (the first marker, else the first full
 // segmentation); the image is empty when there is none.
 uint64_t ReadGroundTruthShape(const std::filesystem::path& gt, LabelImage& image) {

@@ -17,11 +17,6 @@ namespace {
 // same values as there.
 constexpr double kPreSmoothing = 1.0;
 
-bool SameSize(const LabelImage& a, const LabelImage& b) {
-  return a.GetSizeX() == b.GetSizeX() && a.GetSizeY() == b.GetSizeY() &&
-         a.GetSizeZ() == b.GetSizeZ();
-}
-
 }  // namespace
 
 void MoveStackOutlinesToEdges(const std::filesystem::path& in, const std::filesystem::path& out,
@@ -31,7 +26,7 @@ void MoveStackOutlinesToEdges(const std::filesystem::path& in, const std::filesy
   voxa::Image3d<float> speed;
   for (uint64_t t = 0; t < frames; ++t) {
     ReadLabelImage(masks.Name(t), mask);
-    if (mask.GetSizeZ() <= 1) continue;
+    if (mask.GetSizeZ() <= 1) return;  // every frame of a run has frame 0's size
     ReadLabelImage(inputs.Name(t), grey);
     if (!SameSize(grey, mask))
       throw ToolError(kExitDataError, inputs.Name(t).string() + " is " + SizeText(grey) +
