@@ -35,7 +35,8 @@ float BackgroundNoise(const Image3d<unsigned short>& labels, const Image3d<float
   return std::min(robust, static_cast<float>(std::sqrt(variance)));
 }
 
-// The number of separate pieces (full neighbourhood) of every label, indexed by label.
+// The number of separate pieces (full neighbourhood) of every label, indexed by label. Region
+// labelling numbers pieces in 16 bits, which a ragged stack can exceed; this only counts them.
 std::vector<uint32_t> PieceCounts(const algo::PaddedGrid& grid,
                                   const std::vector<unsigned short>& labels) {
   const std::vector<ptrdiff_t> full = grid.Offsets(grid.FullNeighbourhood());
