@@ -1,9 +1,9 @@
 // Speed and peak memory of the level-set segmentation: one two-phase and one multi-label
-// evolution, and the whole per-frame chain of the tracker (Gaussian, initial segmentation, speed
-// image, evolution), on a 1024 x 1024 frame of real data (Fluo-N2DH-GOWT1 t000/t001 when the
-// shared data are there, synthetic nuclei otherwise) and on a synthetic 256 x 256 x 64 stack.
-// Peak memory is the largest amount of heap in use during one chain, counted by this program's
-// own operator new, reported in units of one frame of floats.
+// evolution, the edge step on its own, and the whole per-frame chain of the tracker (Gaussian,
+// initial segmentation, speed image, evolution), on a 1024 x 1024 frame of real data
+// (Fluo-N2DH-GOWT1 t000/t001 when the shared data are there, synthetic nuclei otherwise) and on a
+// synthetic 256 x 256 x 64 stack. Peak memory is the largest amount of heap in use during one
+// chain, counted by this program's own operator new, reported in units of one frame of floats.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -22,6 +22,7 @@
 #include "voxa/fls.h"
 #include "voxa/gibou_fedkiw.h"
 #include "voxa/image3d.h"
+#include "voxa/outline_edges.h"
 #include "voxa/voxel_type.h"
 
 namespace {
@@ -193,6 +194,22 @@ void BM_LabGlobChanVese(benchmark::State& state) {
   state.SetLabel(SizeLabel(state.range(0)));
 }
 BENCHMARK(BM_LabGlobChanVese)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The graph-cut tool's step for stacks: every label's outline moved to its own edge, on the
+// labels of the first frame's two-phase evolution (at most three voxels from where it ended).
+void BM_MoveOutlinesToEdges(benchmark::State& state) {
+  const Pair& pair = Cached(state.range(0));
+  size_t changed = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    Image3d<unsigned short> labels = pair.labels;
+    state.ResumeTiming();
+    changed = voxa::MoveOutlinesToEdges(labels, pair.first.speed);
+  }
+  state.counters["changed"] = static_cast<double>(changed);
+  state.SetLabel(SizeLabel(state.range(0)));
+}
+BENCHMARK(BM_MoveOutlinesToEdges)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The tracker's per-frame chain for a frame after the first: Gaussian, initial segmentation,
 // speed image and multi-label evolution, with the frame's images made inside the loop so that
