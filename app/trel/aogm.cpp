@@ -52,21 +52,41 @@ double AogmCounts::VertexCost() const {
          kFalsePositiveCost * static_cast<double>(false_positives);
 }
 
-double AogmCounts::Cost() const {
-  return VertexCost() + kEdgeDeleteCost * static_cast<double>(edges_deleted) +
+double AogmCounts::EdgeCost() const {
+  return kEdgeDeleteCost * static_cast<double>(edges_deleted) +
          kEdgeAddCost * static_cast<double>(edges_added) +
          kEdgeSemanticCost * static_cast<double>(edges_semantic);
 }
 
+double AogmCounts::Cost() const {
+  return VertexCost() + EdgeCost();
+}
+
+double AogmCounts::EmptyVertexCost() const {
+  return kFalseNegativeCost * static_cast<double>(reference_vertices);
+}
+
+double AogmCounts::EmptyEdgeCost() const {
+  return kEdgeAddCost * static_cast<double>(reference_edges);
+}
+
+double AogmCounts::EmptyCost() const {
+  return EmptyVertexCost() + EmptyEdgeCost();
+}
+
 std::optional<double> AogmCounts::Det() const {
   if (reference_vertices == 0) return std::nullopt;
-  return Normalised(VertexCost(), kFalseNegativeCost * static_cast<double>(reference_vertices));
+  return Normalised(VertexCost(), EmptyVertexCost());
+}
+
+std::optional<double> AogmCounts::Lnk() const {
+  if (!has_edges || reference_edges == 0) return std::nullopt;
+  return Normalised(EdgeCost(), EmptyEdgeCost());
 }
 
 std::optional<double> AogmCounts::Tra() const {
   if (!has_edges || reference_vertices == 0) return std::nullopt;
-  return Normalised(Cost(), kFalseNegativeCost * static_cast<double>(reference_vertices) +
-                                kEdgeAddCost * static_cast<double>(reference_edges));
+  return Normalised(Cost(), EmptyCost());
 }
 
 void CountVertexErrors(const std::vector<FrameMatching>& frames, AogmCounts& counts) {
@@ -93,7 +113,8 @@ void CountEdgeErrors(const std::vector<FrameMatching>& frames, const std::vector
   for (const Edge& e : result) {
     const uint16_t from = Counterpart(frames, e.from);
     const uint16_t to = Counterpart(frames, e.to);
-    const auto it = (from && to) ? links.find({e.from.frame, e.to.frame, from, to}) : links.end();
+    if (!from || !to) continue;  // gone with a vertex operation
+    const auto it = links.find({e.from.frame, e.to.frame, from, to});
     if (it == links.end()) {
       ++counts.edges_deleted;
       continue;

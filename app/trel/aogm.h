@@ -1,8 +1,9 @@
 // Tracking accuracy as the cost of turning the result's graph into the reference graph (AOGM,
 // Matula et al. 2015): vertex operations for splits of merged objects, missed reference objects
 // and false result objects; edge operations for redundant, missing and mistyped links. DET
-// normalises the vertex part by the cost of building the reference vertices from nothing, TRA the
-// whole cost by the cost of building the whole reference graph.
+// normalises the vertex part by the cost of building the reference vertices from nothing, LNK the
+// edge part by the cost of building the reference edges, TRA the whole cost by the cost of
+// building the whole reference graph.
 #pragma once
 
 #include <cstdint>
@@ -33,20 +34,27 @@ struct AogmCounts {
   uint64_t reference_edges = 0;
   bool has_edges = false;  // false when only the vertex part was counted
 
-  double VertexCost() const;  // AOGM-D
-  double Cost() const;        // AOGM
-  // DET and TRA; empty when the reference graph is empty (or, for TRA, edges were not counted).
+  double VertexCost() const;       // AOGM-D
+  double EdgeCost() const;         // AOGM-A
+  double Cost() const;             // AOGM
+  double EmptyVertexCost() const;  // AOGM-D of an empty result
+  double EmptyEdgeCost() const;    // AOGM-A of an empty result
+  double EmptyCost() const;        // AOGM of an empty result (AOGM_0)
+  // DET, LNK and TRA; empty when the reference graph is empty (or, for LNK and TRA, edges were
+  // not counted; for LNK, when the reference has no edges).
   std::optional<double> Det() const;
+  std::optional<double> Lnk() const;
   std::optional<double> Tra() const;
 };
 
 // The vertex operations over all frames. O(objects).
 void CountVertexErrors(const std::vector<FrameMatching>& frames, AogmCounts& counts);
 
-// The edge operations. A result link has a counterpart only when both its ends match exactly one
-// reference object each and the reference graph links those two; links touching a false or
-// merged result object are therefore deleted and the reference links they stood for added.
-// O(edges) expected.
+// The edge operations on the result graph reduced to its vertices that match exactly one
+// reference object each: a false object is deleted with its links and a merged one is split, at
+// the vertex costs alone. A remaining result link is deleted when the reference does not link its
+// ends' counterparts, and changes kind when the reference does with the other kind; every
+// reference link without a counterpart is added. O(edges) expected.
 void CountEdgeErrors(const std::vector<FrameMatching>& frames, const std::vector<Edge>& reference,
                      const std::vector<Edge>& result, AogmCounts& counts);
 

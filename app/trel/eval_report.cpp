@@ -26,8 +26,12 @@ std::string Line(const char* format, ...) {
   return std::string(text) + "\n";
 }
 
-std::string BcName(size_t i) {
-  return "BC(" + std::to_string(i) + ")";
+std::string Windowed(const char* name, int i) {
+  return std::string(name) + "(" + std::to_string(i) + ")";
+}
+
+std::string Row(const std::string& name, std::optional<double> value) {
+  return Line("%-8s %s", name.c_str(), Number(value).c_str());
 }
 
 std::string MeasureRows(const Evaluation& e) {
@@ -37,13 +41,32 @@ std::string MeasureRows(const Evaluation& e) {
     seg += "  (" + std::to_string(e.seg_objects) + " reference objects, " +
            std::to_string(e.seg_matched) + " matched)";
   out += Line("%-8s %s", "SEG", seg.c_str());
-  out += Line("%-8s %s", "DET", Number(e.det).c_str());
-  out += Line("%-8s %s", "TRA", Number(e.tra).c_str());
-  if (!e.bio) return out;
-  out += Line("%-8s %s", "CT", Number(e.bio->ct).c_str());
-  out += Line("%-8s %s", "TF", Number(e.bio->tf).c_str());
-  for (size_t i = 0; i < e.bio->bc.size(); ++i)
-    out += Line("%-8s %s", BcName(i).c_str(), Number(e.bio->bc[i]).c_str());
+  out += Row("DET", e.det);
+  out += Row("TRA", e.tra);
+  out += Row("LNK", e.lnk);
+  if (e.bio) {
+    out += Row("CT", e.bio->ct);
+    out += Row("TF", e.bio->tf);
+    for (int i = 0; i <= kMaxBranchingWindow; ++i) out += Row(Windowed("BC", i), e.bio->Bc(i));
+    out += Row("CCA", e.bio->cca);
+    for (int i = 0; i <= kMaxBranchingWindow; ++i) out += Row(Windowed("BIO", i), e.bio->Bio(i));
+  }
+  out += Row("OP_CSB", e.OpCsb());
+  out += Row("OP_CTB", e.OpCtb());
+  return out;
+}
+
+std::string DivisionRows(const BioMeasures& m) {
+  const std::string head = "divisions (reference " + std::to_string(m.reference_divisions) + ")";
+  std::string out = Line("\n%-26s %10s %10s %10s", head.c_str(), "found", "false", "missed");
+  for (int i = 0; i <= kMaxBranchingWindow; ++i) {
+    const DivisionCounts& d = m.divisions[static_cast<size_t>(i)];
+    const std::string name = "within " + std::to_string(i) + " frame(s)";
+    out += Line("%-26s %10llu %10llu %10llu", name.c_str(),
+                static_cast<unsigned long long>(d.true_positives),
+                static_cast<unsigned long long>(d.false_positives),
+                static_cast<unsigned long long>(d.false_negatives));
+  }
   return out;
 }
 
@@ -63,19 +86,50 @@ std::string AogmRows(const Evaluation& e) {
     out += CostRow("edge to add (EA)", c.edges_added, kEdgeAddCost);
     out += CostRow("edge semantics (EC)", c.edges_semantic, kEdgeSemanticCost);
   }
-  const double vertex_empty = kFalseNegativeCost * static_cast<double>(c.reference_vertices);
-  out += Line("%-26s %30.1f  (empty result: %.1f)", "AOGM-D", c.VertexCost(), vertex_empty);
+  out += Line("%-26s %30.1f  (empty result: %.1f)", "AOGM-D", c.VertexCost(), c.EmptyVertexCost());
   if (c.has_edges)
-    out += Line("%-26s %30.1f  (empty result: %.1f)", "AOGM", c.Cost(),
-                vertex_empty + kEdgeAddCost * static_cast<double>(c.reference_edges));
+    out += Line("%-26s %30.1f  (empty result: %.1f)", "AOGM", c.Cost(), c.EmptyCost());
   out += Line("reference: %llu vertices, %llu edges",
               static_cast<unsigned long long>(c.reference_vertices),
               static_cast<unsigned long long>(c.reference_edges));
   return out;
 }
 
-void Put(nlohmann::json& j, const std::string& key, std::optional<double> value) {
-  if (value) j[key] = *value;
+nlohmann::json Value(std::optional<double> value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+nlohmann::json Count(bool known, uint64_t value) {
+  return known ? nlohmann::json(value) : nlohmann::json(nullptr);
+}
+
+void PutAogm(const Evaluation& e, nlohmann::json& j) {
+  const AogmCounts& c = e.aogm;
+  const bool edges = c.has_edges;
+  j["AOGM_NS"] = Count(e.has_markers, c.splits);
+  j["AOGM_FN"] = Count(e.has_markers, c.false_negatives);
+  j["AOGM_FP"] = Count(e.has_markers, c.false_positives);
+  j["AOGM_ED"] = Count(edges, c.edges_deleted);
+  j["AOGM_EA"] = Count(edges, c.edges_added);
+  j["AOGM_EC"] = Count(edges, c.edges_semantic);
+  j["AOGM"] = edges ? nlohmann::json(c.Cost()) : nlohmann::json(nullptr);
+  j["AOGM_0"] = edges ? nlohmann::json(c.EmptyCost()) : nlohmann::json(nullptr);
+}
+
+void PutBio(const Evaluation& e, nlohmann::json& j) {
+  const BioMeasures* m = e.bio ? &*e.bio : nullptr;
+  j["CT"] = Value(m ? m->ct : std::nullopt);
+  j["TF"] = Value(m ? m->tf : std::nullopt);
+  j["CCA"] = Value(m ? m->cca : std::nullopt);
+  j["gt_divisions"] = Count(m != nullptr, m ? m->reference_divisions : 0);
+  for (int i = 0; i <= kMaxBranchingWindow; ++i) {
+    const DivisionCounts* d = m ? &m->divisions[static_cast<size_t>(i)] : nullptr;
+    j[Windowed("BC", i)] = Value(m ? m->Bc(i) : std::nullopt);
+    j[Windowed("BIO", i)] = Value(m ? m->Bio(i) : std::nullopt);
+    j[Windowed("tp_div", i)] = Count(d != nullptr, d ? d->true_positives : 0);
+    j[Windowed("fp_div", i)] = Count(d != nullptr, d ? d->false_positives : 0);
+    j[Windowed("fn_div", i)] = Count(d != nullptr, d ? d->false_negatives : 0);
+  }
 }
 
 }  // namespace
@@ -83,6 +137,7 @@ void Put(nlohmann::json& j, const std::string& key, std::optional<double> value)
 std::string FormatTable(const Evaluation& e) {
   std::string out = Line("frames   %llu", static_cast<unsigned long long>(e.frames));
   out += MeasureRows(e);
+  if (e.bio) out += DivisionRows(*e.bio);
   if (e.has_markers) out += AogmRows(e);
   if (e.has_markers && !e.has_tracks) out += "TRA needs res_track.txt in the result folder\n";
   return out;
@@ -91,31 +146,16 @@ std::string FormatTable(const Evaluation& e) {
 nlohmann::json ToJson(const Evaluation& e) {
   nlohmann::json j = nlohmann::json::object();
   j["frames"] = e.frames;
-  Put(j, "SEG", e.seg);
-  Put(j, "DET", e.det);
-  Put(j, "TRA", e.tra);
-  if (e.seg) j["SEG_objects"] = e.seg_objects;
-  if (e.bio) {
-    Put(j, "CT", e.bio->ct);
-    Put(j, "TF", e.bio->tf);
-    for (size_t i = 0; i < e.bio->bc.size(); ++i) Put(j, BcName(i), e.bio->bc[i]);
-  }
-  if (e.has_markers) {
-    const AogmCounts& c = e.aogm;
-    nlohmann::json a = {{"NS", c.splits},
-                        {"FN", c.false_negatives},
-                        {"FP", c.false_positives},
-                        {"AOGM-D", c.VertexCost()},
-                        {"reference_vertices", c.reference_vertices}};
-    if (c.has_edges) {
-      a["ED"] = c.edges_deleted;
-      a["EA"] = c.edges_added;
-      a["EC"] = c.edges_semantic;
-      a["AOGM"] = c.Cost();
-      a["reference_edges"] = c.reference_edges;
-    }
-    j["AOGM"] = a;
-  }
+  j["Valid"] = 1;  // an invalid result is refused, never scored
+  j["SEG"] = Value(e.seg);
+  j["SEG_objects"] = e.seg_objects;
+  j["DET"] = Value(e.det);
+  j["TRA"] = Value(e.tra);
+  j["LNK"] = Value(e.lnk);
+  j["OP_CSB"] = Value(e.OpCsb());
+  j["OP_CTB"] = Value(e.OpCtb());
+  PutAogm(e, j);
+  PutBio(e, j);
   return j;
 }
 

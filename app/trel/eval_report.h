@@ -1,7 +1,8 @@
-// The evaluation as people and programs read it: a table with the measures and the AOGM
-// breakdown (count, weight and cost of each kind of error), or one JSON object whose keys
-// include "SEG", "DET" and "TRA"; a measure that cannot be computed is left out of the JSON
-// and shown as "n/a" in the table.
+// The evaluation as people and programs read it: a table with the measures, the division counts
+// and the AOGM breakdown (count, weight and cost of each kind of error), or one flat JSON object
+// with every measure and count under the names the community's reference evaluator uses ("SEG",
+// "TRA", "BC(0)", "AOGM_FN", "tp_div(0)", ...). A measure that cannot be computed is null in the
+// JSON and "n/a" in the table.
 #pragma once
 
 #include <string>

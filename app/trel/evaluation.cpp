@@ -11,6 +11,7 @@
 #include "label_image.h"
 #include "object_matching.h"
 #include "overlap_table.h"
+#include "result_check.h"
 #include "result_rules.h"
 #include "seg_measure.h"
 #include "tool_error.h"
@@ -49,15 +50,11 @@ class FrameScorer {
   // Reads the mask of frame t and scores it; returns the result labels present in it.
   std::vector<uint16_t> Score(uint64_t t, bool with_markers, std::vector<FrameMatching>& frames) {
     const std::filesystem::path mask_file = res_.masks.Name(t);
-    if (!std::filesystem::exists(mask_file))
-      throw ToolError(kExitNoInput, mask_file.string() + " is missing (the ground truth needs " +
-                                        "masks of frames 0-" + std::to_string(frames_needed_ - 1) +
-                                        ")");
     ReadLabelImage(mask_file, mask_);
     std::vector<uint16_t> labels;
     if (with_markers) {
       const std::filesystem::path marker_file = gt_.markers.Name(t);
-      ReadLabelImage(marker_file, reference_);
+      ReadGroundTruth([&] { return ReadLabelImage(marker_file, reference_); });
       RequireSameSize(mask_, mask_file, reference_, marker_file);
       const OverlapTable table =
           counter_.Count(reference_.begin(), mask_.begin(), mask_.GetImageSize());
@@ -71,12 +68,11 @@ class FrameScorer {
     return labels;
   }
 
-  void set_frames_needed(uint64_t n) { frames_needed_ = n; }
   const SegMeasure& seg() const { return seg_measure_; }
 
  private:
   void ScoreSegmentation(const SegFile& file, const std::filesystem::path& mask_file) {
-    ReadLabelImage(file.path, reference_);
+    ReadGroundTruth([&] { return ReadLabelImage(file.path, reference_); });
     if (!file.single_slice) {
       RequireSameSize(mask_, mask_file, reference_, file.path);
       seg_measure_.Add(counter_.Count(reference_.begin(), mask_.begin(), mask_.GetImageSize()));
@@ -96,18 +92,23 @@ class FrameScorer {
   const ResultLayout& res_;
   std::vector<SegFile> seg_;
   size_t next_seg_ = 0;
-  uint64_t frames_needed_ = 0;
   LabelImage mask_, reference_, slice_;
   OverlapCounter counter_;
   SegMeasure seg_measure_;
 };
 
-void RequireConsistentResult(const std::vector<TrackLine>& tracks,
-                             const std::vector<std::vector<uint16_t>>& labels,
-                             const std::filesystem::path& res) {
-  std::vector<Violation> violations = CheckTrackTable(tracks, labels.size());
-  const PresenceRule presence(tracks);
-  for (uint64_t t = 0; t < labels.size(); ++t) presence.Check(t, labels[t], violations);
+void RequireMasks(const ResultLayout& res, uint64_t frames) {
+  const uint64_t present = res.masks.CountFrames();
+  if (present < frames)
+    throw ToolError(kExitNoInput, res.masks.Name(present).string() +
+                                      " is missing (the ground truth needs masks of frames 0-" +
+                                      std::to_string(frames - 1) + ")");
+}
+
+// Refuses what `trel validate RES --gt GT` refuses; a result without a lineage file is scored
+// on its masks alone.
+void RequireValidResult(const std::filesystem::path& res, const std::filesystem::path& gt) {
+  const std::vector<Violation> violations = CheckResultFolder(res, gt, Lineage::kOptional);
   if (violations.empty()) return;
   std::string text = "the result in " + res.string() + " breaks " +
                      std::to_string(violations.size()) + " consistency rule(s): ";
@@ -118,15 +119,14 @@ void RequireConsistentResult(const std::vector<TrackLine>& tracks,
 }
 
 void ScoreTracking(const GroundTruthLayout& gt, const ResultLayout& res,
-                   const std::filesystem::path& res_folder,
                    const std::vector<FrameMatching>& frames,
                    const std::vector<std::vector<uint16_t>>& result_labels, Evaluation& e) {
   CountVertexErrors(frames, e.aogm);
   e.det = e.aogm.Det();
   if (!std::filesystem::exists(res.track_file)) return;
-  const std::vector<TrackLine> reference_tracks = ReadTrackFile(gt.track_file);
+  const std::vector<TrackLine> reference_tracks =
+      ReadGroundTruth([&] { return ReadTrackFile(gt.track_file); });
   const std::vector<TrackLine> result_tracks = ReadTrackFile(res.track_file);
-  RequireConsistentResult(result_tracks, result_labels, res_folder);
 
   std::vector<std::vector<uint16_t>> reference_labels;
   for (const FrameMatching& f : frames) reference_labels.push_back(f.reference);
@@ -134,11 +134,25 @@ void ScoreTracking(const GroundTruthLayout& gt, const ResultLayout& res,
   CountEdgeErrors(frames, BuildEdges(reference_tracks, reference),
                   BuildEdges(result_tracks, result), e.aogm);
   e.has_tracks = true;
+  e.lnk = e.aogm.Lnk();
   e.tra = e.aogm.Tra();
   e.bio = ComputeBioMeasures(frames, {reference_tracks, reference}, {result_tracks, result});
 }
 
+std::optional<double> Mean(std::optional<double> a, std::optional<double> b) {
+  if (!a || !b) return std::nullopt;
+  return (*a + *b) / 2.0;
+}
+
 }  // namespace
+
+std::optional<double> Evaluation::OpCsb() const {
+  return Mean(seg, det);
+}
+
+std::optional<double> Evaluation::OpCtb() const {
+  return Mean(seg, tra);
+}
 
 Evaluation Evaluate(const std::filesystem::path& gt_folder,
                     const std::filesystem::path& res_folder) {
@@ -149,18 +163,21 @@ Evaluation Evaluate(const std::filesystem::path& gt_folder,
   std::vector<SegFile> seg_files = ListSegFiles(gt.seg_folder);
   const uint64_t marker_frames = gt.markers.CountFrames();
   if (marker_frames == 0 && seg_files.empty())
-    throw ToolError(kExitNoInput, gt_folder.string() + " holds neither TRA/man_track000.tif nor " +
+    throw ToolError(kExitNoInput, "ground truth: " + gt_folder.string() +
+                                      " holds neither TRA/man_track000.tif nor " +
                                       "SEG/man_seg*.tif");
   if (marker_frames > 0 && !std::filesystem::exists(gt.track_file))
-    throw ToolError(kExitNoInput, "cannot read " + gt.track_file.string() + " (no such file)");
+    throw ToolError(kExitNoInput,
+                    "ground truth: cannot read " + gt.track_file.string() + " (no such file)");
 
   Evaluation e;
   e.has_markers = marker_frames > 0;
   e.frames = marker_frames;
   for (const SegFile& f : seg_files) e.frames = std::max(e.frames, f.frame + 1);
+  RequireMasks(res, e.frames);
+  RequireValidResult(res_folder, gt_folder);
 
   FrameScorer scorer(gt, res, std::move(seg_files));
-  scorer.set_frames_needed(e.frames);
   std::vector<FrameMatching> frames;
   std::vector<std::vector<uint16_t>> result_labels;
   for (uint64_t t = 0; t < e.frames; ++t)
@@ -171,7 +188,7 @@ Evaluation Evaluate(const std::filesystem::path& gt_folder,
   e.seg_matched = scorer.seg().matched();
   if (e.has_markers) {
     result_labels.resize(marker_frames);
-    ScoreTracking(gt, res, res_folder, frames, result_labels, e);
+    ScoreTracking(gt, res, frames, result_labels, e);
   }
   return e;
 }

@@ -22,14 +22,20 @@ struct Evaluation {
   bool has_tracks = false;   // both lineage files were there: TRA can be computed
   AogmCounts aogm;
   std::optional<double> det;
+  std::optional<double> lnk;
   std::optional<double> tra;
   std::optional<BioMeasures> bio;
+
+  // The challenge's overall scores: OP_CSB = (SEG + DET) / 2, OP_CTB = (SEG + TRA) / 2.
+  std::optional<double> OpCsb() const;
+  std::optional<double> OpCtb() const;
 };
 
 // Throws ToolError: kExitNoInput for a missing folder or file (ground truth with neither TRA
 // markers nor SEG files, a result without the masks the ground truth needs), kExitDataError for
 // unreadable or mismatching images and for a result that breaks the consistency rules (the first
-// rules broken are named; `trel validate` lists them all).
+// rules broken are named; `trel validate` lists them all). A failure of a ground-truth file says
+// so and names the file.
 Evaluation Evaluate(const std::filesystem::path& gt, const std::filesystem::path& res);
 
 }  // namespace trel::tool

@@ -26,6 +26,11 @@ uint16_t FrameMatching::UniqueMatchOf(uint16_t result_label) const {
   return i < result.size() ? unique_reference[i] : 0;
 }
 
+uint16_t FrameMatching::UniqueMatchFor(uint16_t reference_label) const {
+  const uint16_t r = MatchOf(reference_label);
+  return r != 0 && UniqueMatchOf(r) == reference_label ? r : 0;
+}
+
 FrameMatching MatchObjects(const OverlapTable& table) {
   FrameMatching m;
   for (const LabelCount& r : table.reference) m.reference.push_back(r.label);

@@ -20,6 +20,9 @@ struct FrameMatching {
   uint16_t MatchOf(uint16_t reference_label) const;
   // The reference label a result label matches when it matches exactly one, else 0. O(log n).
   uint16_t UniqueMatchOf(uint16_t result_label) const;
+  // The result label that matches the reference label and no other reference object, else 0:
+  // the object that stands for the reference object once merged objects are split. O(log n).
+  uint16_t UniqueMatchFor(uint16_t reference_label) const;
 
   // Per result label: the reference label it matches when it matches exactly one, else 0.
   std::vector<uint16_t> unique_reference;

@@ -17,32 +17,38 @@ namespace {
 
 constexpr int kRequiredBits = 16;
 
-// The frame count and one image of the ground truth (the first marker, else the first full
+struct GroundTruthFrames {
+  uint64_t count = 0;
+  bool whole = false;  // markers cover the sequence; segmentations may annotate only some frames
+};
+
+// The frames and one image of the ground truth (the first marker, else the first full
 // segmentation); the image is empty when there is none.
-uint64_t ReadGroundTruthShape(const std::filesystem::path& gt, LabelImage& image) {
+GroundTruthFrames ReadGroundTruthShape(const std::filesystem::path& gt, LabelImage& image) {
   std::error_code ignored;
   if (!std::filesystem::is_directory(gt, ignored))
     throw ToolError(kExitNoInput, "ground-truth folder " + gt.string() + " does not exist");
   const GroundTruthLayout layout(gt);
   uint64_t frames = layout.markers.CountFrames();
   if (frames > 0) {
-    ReadLabelImage(layout.markers.Name(0), image);
-    return frames;
+    ReadGroundTruth([&] { return ReadLabelImage(layout.markers.Name(0), image); });
+    return {frames, true};
   }
   for (const SegFile& f : ListSegFiles(layout.seg_folder)) {
     frames = std::max(frames, f.frame + 1);
-    if (!f.single_slice && image.IsEmpty()) ReadLabelImage(f.path, image);
+    if (!f.single_slice && image.IsEmpty())
+      ReadGroundTruth([&] { return ReadLabelImage(f.path, image); });
   }
   if (frames == 0)
-    throw ToolError(kExitNoInput,
-                    gt.string() + " holds neither TRA/man_track000.tif nor " + "SEG/man_seg*.tif");
-  return frames;
+    throw ToolError(kExitNoInput, "ground truth: " + gt.string() +
+                                      " holds neither TRA/man_track000.tif nor SEG/man_seg*.tif");
+  return {frames, false};
 }
 
 }  // namespace
 
 std::vector<Violation> CheckResultFolder(const std::filesystem::path& res,
-                                         const std::filesystem::path& gt) {
+                                         const std::filesystem::path& gt, Lineage lineage) {
   std::error_code ignored;
   if (!std::filesystem::is_directory(res, ignored))
     throw ToolError(kExitNoInput, "result folder " + res.string() + " does not exist");
@@ -51,11 +57,16 @@ std::vector<Violation> CheckResultFolder(const std::filesystem::path& res,
   if (frames == 0)
     throw ToolError(kExitNoInput,
                     res.string() + " holds no " + layout.masks.Name(0).filename().string());
-  const std::vector<TrackLine> tracks = ReadTrackFile(layout.track_file);
-  std::vector<Violation> violations = CheckTrackTable(tracks, frames);
+  const bool with_tracks =
+      lineage == Lineage::kRequired || std::filesystem::exists(layout.track_file);
+  const std::vector<TrackLine> tracks =
+      with_tracks ? ReadTrackFile(layout.track_file) : std::vector<TrackLine>();
+  std::vector<Violation> violations;
+  if (with_tracks) violations = CheckTrackTable(tracks, frames);
 
   LabelImage gt_image;
-  const uint64_t gt_frames = gt.empty() ? 0 : ReadGroundTruthShape(gt, gt_image);
+  const GroundTruthFrames gt_frames =
+      gt.empty() ? GroundTruthFrames() : ReadGroundTruthShape(gt, gt_image);
   const PresenceRule presence(tracks);
   OverlapCounter counter;
   LabelImage first, mask;
@@ -71,13 +82,15 @@ std::vector<Violation> CheckResultFolder(const std::filesystem::path& res,
     if (!gt_image.IsEmpty() && !SameSize(image, gt_image))
       violations.push_back(
           {frame, 0, "mask is " + SizeText(image) + ", the ground truth " + SizeText(gt_image)});
-    presence.Check(t, LabelsOf(counter.CountLabels(image.begin(), image.GetImageSize())),
-                   violations);
+    if (with_tracks)
+      presence.Check(t, LabelsOf(counter.CountLabels(image.begin(), image.GetImageSize())),
+                     violations);
   }
-  if (!gt.empty() && gt_frames != frames)
+  if (!gt.empty() && (gt_frames.whole ? gt_frames.count != frames : gt_frames.count > frames))
     violations.push_back({kNoFrame, 0,
                           "the result has " + std::to_string(frames) +
-                              " frames, the ground truth " + std::to_string(gt_frames)});
+                              " frames, the ground truth " + (gt_frames.whole ? "" : "annotates ") +
+                              std::to_string(gt_frames.count)});
   return violations;
 }
 

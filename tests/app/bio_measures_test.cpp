@@ -37,7 +37,7 @@ TEST_F(BioMeasuresTest, BrokenTrackCountsInCtAndTf) {
   EXPECT_EQ(m.complete_tracks, 1u);
   EXPECT_DOUBLE_EQ(*m.ct, 2.0 * 1 / (2 + 3));
   EXPECT_DOUBLE_EQ(*m.tf, (1.0 + 2.0 / 3.0) / 2.0);
-  EXPECT_FALSE(m.bc[0]);  // no reference divisions
+  EXPECT_FALSE(m.Bc(0));  // no reference divisions
 }
 
 TEST_F(BioMeasuresTest, TrackLongerThanTheReferenceIsNotComplete) {
@@ -67,18 +67,18 @@ TEST_F(BioMeasuresTest, DivisionFoundOneFrameLate) {
                             "1 0 2 0\n2 3 3 1\n3 3 3 1\n");
   EXPECT_EQ(m.reference_divisions, 1u);
   EXPECT_EQ(m.result_divisions, 1u);
-  EXPECT_EQ(*m.bc[0], 0.0);
-  EXPECT_EQ(*m.bc[1], 1.0);
-  EXPECT_EQ(*m.bc[3], 1.0);
+  EXPECT_EQ(*m.Bc(0), 0.0);
+  EXPECT_EQ(*m.Bc(1), 1.0);
+  EXPECT_EQ(*m.Bc(3), 1.0);
 }
 
 TEST_F(BioMeasuresTest, DivisionMissedOrInvented) {
   const BioMeasures missed =
       Run(kDivision, kDivisionTracks, kDivision, "1 0 1 0\n2 2 3 0\n3 2 3 0\n");
   EXPECT_EQ(missed.result_divisions, 0u);
-  EXPECT_EQ(*missed.bc[2], 0.0);
+  EXPECT_EQ(*missed.Bc(2), 0.0);
   const BioMeasures right = Run(kDivision, kDivisionTracks, kDivision, kDivisionTracks);
-  EXPECT_EQ(*right.bc[0], 1.0);
+  EXPECT_EQ(*right.Bc(0), 1.0);
   EXPECT_EQ(*right.ct, 1.0);
   // A parent with a single daughter (a gap in a track) is no division.
   const BioMeasures wrong =
@@ -87,7 +87,7 @@ TEST_F(BioMeasuresTest, DivisionMissedOrInvented) {
           {{"..1111....44"}, {"..1111....44"}, {".22..33...55"}, {".22..33...55"}},
           "1 0 1 0\n2 2 3 0\n3 2 3 0\n4 0 1 0\n5 2 3 4\n");
   EXPECT_EQ(wrong.result_divisions, 0u);  // 4 has a single daughter: no division
-  EXPECT_EQ(*wrong.bc[0], 0.0);
+  EXPECT_EQ(*wrong.Bc(0), 0.0);
 }
 
 }  // namespace

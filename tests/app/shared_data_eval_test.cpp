@@ -41,7 +41,7 @@ TEST(SharedDataEvalTest, StemCellMarkersAgainstThemselves) {
   EXPECT_EQ(e.frames, 92u);
   EXPECT_EQ(*e.det, 1.0);
   EXPECT_EQ(*e.tra, 1.0);
-  EXPECT_EQ(*e.bio->bc[0], 1.0);  // its two divisions, one of them after a gap
+  EXPECT_EQ(*e.bio->Bc(0), 1.0);  // its two divisions, one of them after a gap
   EXPECT_GT(e.seg_objects, 0u);
   EXPECT_LT(*e.seg, 1.0);
 }

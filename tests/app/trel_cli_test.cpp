@@ -110,9 +110,11 @@ TEST(TrelCliTest, EvalPrintsTableOrJson) {
   const nlohmann::json j = nlohmann::json::parse(json.out);
   EXPECT_EQ(j["DET"].get<double>(), 0.75);
   EXPECT_DOUBLE_EQ(j["TRA"].get<double>(), 1.0 - 11.5 / 43.0);
-  EXPECT_FALSE(j.contains("SEG"));
-  EXPECT_EQ(j["AOGM"]["FN"].get<int>(), 1);
-  EXPECT_EQ(j["AOGM"]["EA"].get<int>(), 1);
+  EXPECT_TRUE(j["SEG"].is_null());
+  EXPECT_TRUE(j["OP_CTB"].is_null());
+  EXPECT_EQ(j["AOGM_FN"].get<int>(), 1);
+  EXPECT_EQ(j["AOGM_EA"].get<int>(), 1);
+  EXPECT_DOUBLE_EQ(j["LNK"].get<double>(), 1.0 - 1.5 / 3.0);
 }
 
 TEST(TrelCliTest, EvalRefusesAnInconsistentResult) {
@@ -134,7 +136,41 @@ TEST(TrelCliTest, EvalWithoutLineageGivesDetButNoTra) {
   EXPECT_EQ(o.code, 0) << o.err;
   const nlohmann::json j = nlohmann::json::parse(o.out);
   EXPECT_EQ(j["DET"].get<double>(), 1.0);
-  EXPECT_FALSE(j.contains("TRA"));
+  EXPECT_TRUE(j["TRA"].is_null());
+  EXPECT_TRUE(j["AOGM_ED"].is_null());
+}
+
+TEST(TrelCliTest, EvalRefusesWhatValidateRefuses) {
+  ScratchDir dir;
+  testing::WriteGroundTruth(dir.path() / "gt", {{"11"}}, "1 0 0 0\n");
+  testing::WriteResult(dir.path() / "res", {{"11"}}, "1 0 0 0\n");
+  trel::testing::Draw<unsigned char>({"11"}).SaveImage((dir.path() / "res/mask000.tif").c_str());
+  const Outcome o = Trel({"eval", "--gt", dir / "gt", "--res", dir / "res"});
+  EXPECT_EQ(o.code, kExitDataError);
+  EXPECT_TRUE(Contains(o.err, "frame 0: mask is 8-bit, not 16-bit")) << o.err;
+}
+
+TEST(TrelCliTest, EvalBlamesTheGroundTruthForItsOwnFiles) {
+  ScratchDir dir;
+  testing::WriteGroundTruth(dir.path() / "gt", {{"11"}, {"11"}}, "1 0 1 0\n");
+  testing::WriteResult(dir.path() / "res", {{"11"}, {"11"}}, "1 0 1 0\n");
+  const auto eval = [&] { return Trel({"eval", "--gt", dir / "gt", "--res", dir / "res"}); };
+  testing::WriteText(dir.path() / "gt/TRA/man_track.txt", "1 0 one 0\n");
+  Outcome o = eval();
+  EXPECT_EQ(o.code, kExitDataError);
+  EXPECT_TRUE(Contains(o.err, "trel eval: ground truth: ")) << o.err;
+  EXPECT_TRUE(Contains(o.err, "man_track.txt")) << o.err;
+  testing::WriteText(dir.path() / "gt/TRA/man_track.txt", "1 0 1 0\n");
+  testing::WriteText(dir.path() / "gt/TRA/man_track001.tif", "not a TIFF");
+  o = eval();
+  EXPECT_EQ(o.code, kExitDataError);
+  EXPECT_TRUE(Contains(o.err, "ground truth: cannot read " + dir / "gt/TRA/man_track001.tif"))
+      << o.err;
+  std::filesystem::remove(dir.path() / "gt/TRA/man_track.txt");
+  o = eval();
+  EXPECT_EQ(o.code, kExitNoInput);
+  EXPECT_TRUE(Contains(o.err, "ground truth: cannot read " + dir / "gt/TRA/man_track.txt"))
+      << o.err;
 }
 
 TEST(TrelCliTest, SynthThenPreview) {
