@@ -3,6 +3,7 @@
 #include "bio_measures.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "cell_cycles.h"
 
@@ -19,39 +20,67 @@ bool IsComplete(const std::vector<FrameMatching>& frames, const Presence& refere
                      [&](uint64_t t) { return frames[t].UniqueMatchFor(g) == r; });
 }
 
-double LongestMatchedFraction(const std::vector<FrameMatching>& frames, const Presence& reference,
-                              uint16_t g) {
+struct Run {
+  uint16_t result;
+  uint64_t length;
+};
+
+// The runs of consecutive frames in which one result label stands for reference track g.
+std::vector<Run> MatchedRuns(const std::vector<FrameMatching>& frames, const Presence& reference,
+                             uint16_t g) {
   const std::vector<uint64_t>& gf = reference.Frames(g);
-  uint64_t best = 0, run = 0;
+  std::vector<Run> runs;
   uint16_t previous = 0;
   for (size_t k = 0; k < gf.size(); ++k) {
     const uint16_t r = frames[gf[k]].UniqueMatchFor(g);
-    const bool continues = k > 0 && r != 0 && r == previous && gf[k] == gf[k - 1] + 1;
-    run = r == 0 ? 0 : (continues ? run + 1 : 1);
+    if (r != 0 && r == previous && gf[k] == gf[k - 1] + 1)
+      ++runs.back().length;
+    else if (r != 0)
+      runs.push_back({r, 1});
     previous = r;
-    best = std::max(best, run);
   }
-  return static_cast<double>(best) / static_cast<double>(gf.size());
+  return runs;
+}
+
+// TF: a result track that follows a reference track from its first frame to its last belongs to
+// it (to the lowest such label) and counts for no other reference track.
+std::optional<double> TrackFractions(const std::vector<FrameMatching>& frames,
+                                     const Presence& reference) {
+  const std::vector<uint16_t>& labels = reference.Labels();
+  std::vector<std::vector<Run>> runs;
+  std::unordered_map<uint16_t, uint16_t> owner;
+  for (uint16_t g : labels) {
+    runs.push_back(MatchedRuns(frames, reference, g));
+    for (const Run& run : runs.back())
+      if (run.length == reference.Frames(g).size()) owner.emplace(run.result, g);
+  }
+  double fractions = 0.0;
+  uint64_t detected = 0;
+  for (size_t k = 0; k < labels.size(); ++k) {
+    uint64_t best = 0;
+    for (const Run& run : runs[k]) {
+      const auto it = owner.find(run.result);
+      if (it == owner.end() || it->second == labels[k]) best = std::max(best, run.length);
+    }
+    if (best == 0) continue;
+    fractions +=
+        static_cast<double>(best) / static_cast<double>(reference.Frames(labels[k]).size());
+    ++detected;
+  }
+  if (detected == 0) return std::nullopt;
+  return fractions / static_cast<double>(detected);
 }
 
 void TrackMeasures(const std::vector<FrameMatching>& frames, const Tracking& reference,
                    const Tracking& result, BioMeasures& m) {
   m.reference_tracks = reference.presence.Labels().size();
   m.result_tracks = result.presence.Labels().size();
-  double fractions = 0.0;
-  uint64_t detected = 0;
-  for (uint16_t g : reference.presence.Labels()) {
+  for (uint16_t g : reference.presence.Labels())
     if (IsComplete(frames, reference.presence, result.presence, g)) ++m.complete_tracks;
-    const double fraction = LongestMatchedFraction(frames, reference.presence, g);
-    if (fraction > 0.0) {
-      fractions += fraction;
-      ++detected;
-    }
-  }
   if (m.reference_tracks + m.result_tracks > 0)
     m.ct = 2.0 * static_cast<double>(m.complete_tracks) /
            static_cast<double>(m.reference_tracks + m.result_tracks);
-  if (detected > 0) m.tf = fractions / static_cast<double>(detected);
+  m.tf = TrackFractions(frames, reference.presence);
 }
 
 }  // namespace

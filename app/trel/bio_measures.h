@@ -4,6 +4,7 @@
 //           track reproduces exactly (same frames, the unique match in every one);
 //   TF      track fractions: over reference tracks with at least one matched vertex, the mean of
 //           the longest run of consecutive frames matched by one result track, over its length;
+//           a result track that follows a whole reference track counts for that one alone;
 //   BC(i)   branching correctness with a tolerance of i frames (division_matching.h);
 //   CCA     cell-cycle accuracy (cell_cycles.h);
 //   BIO(i)  the mean of those of CT, TF, BC(i) and CCA that can be computed.

@@ -55,6 +55,17 @@ TEST_F(BioMeasuresTest, UndetectedTracksAreLeftOutOfTf) {
   EXPECT_DOUBLE_EQ(*m.ct, 2.0 * 1 / (2 + 1));
 }
 
+TEST_F(BioMeasuresTest, TrackFollowingAWholeReferenceTrackCountsForItAlone) {
+  // Result 1 follows mother 1 whole and then daughter 2 for two of its three frames: that run
+  // does not count for the daughter, whose fraction is its last frame, matched by result 6.
+  const BioMeasures m =
+      Run({{"..1111...."}, {"..1111...."}, {".22..33..."}, {".22..33..."}, {".22..33..."}},
+          "1 0 1 0\n2 2 4 1\n3 2 4 1\n",
+          {{"..1111...."}, {"..1111...."}, {".11..33..."}, {".11..33..."}, {".66..33..."}},
+          "1 0 3 0\n3 2 4 0\n6 4 4 1\n");
+  EXPECT_DOUBLE_EQ(*m.tf, (1.0 + 1.0 / 3.0 + 1.0) / 3.0);
+}
+
 // Mother 1 in frames 0-1 divides into 2 and 3 (frames 2-3).
 const std::vector<Drawing> kDivision = {
     {"..1111...."}, {"..1111...."}, {".22..33..."}, {".22..33..."}};
