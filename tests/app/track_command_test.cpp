@@ -41,9 +41,31 @@ TEST(TrackCommand, TracksASyntheticSequenceIntoAValidResult) {
   EXPECT_EQ(Tool({"validate", (dir / "res"), "--gt", (dir / "01_GT")}), 0);
   std::string scores;
   ASSERT_EQ(Tool({"eval", "--gt", (dir / "01_GT"), "--res", (dir / "res"), "--json"}, &scores), 0);
-  const nlohmann::json s = nlohmann::json::parse(scores);
-  EXPECT_GT(s["SEG"].get<double>(), 0.4);
-  EXPECT_GT(s["TRA"].get<double>(), 0.6);
+  EXPECT_NO_THROW(nlohmann::json::parse(scores));
+}
+
+// The accuracy both methods reach with their defaults on one fixed synthetic sequence (12 frames
+// of 256x256, 22 tracks, 5 divisions), a little below what they reach today: a change that
+// costs accuracy shows here first.
+TEST(TrackCommand, AccuracyGateOnAFixedSyntheticSequence) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "256", "--frames", "12", "--cells", "12",
+                  "--seed", "3"}),
+            0);
+  struct Gate {
+    const char* method;
+    double seg, tra;
+  };
+  for (const Gate& gate : {Gate{"levelset", 0.76, 0.91}, Gate{"graphcut", 0.78, 0.90}}) {
+    SCOPED_TRACE(gate.method);
+    const std::string res = (dir / (std::string("res-") + gate.method));
+    ASSERT_EQ(Tool({"track", (dir / "01"), res, "--method", gate.method}), 0);
+    std::string scores;
+    ASSERT_EQ(Tool({"eval", "--gt", (dir / "01_GT"), "--res", res, "--json"}, &scores), 0);
+    const nlohmann::json s = nlohmann::json::parse(scores);
+    EXPECT_GT(s["SEG"].get<double>(), gate.seg);
+    EXPECT_GT(s["TRA"].get<double>(), gate.tra);
+  }
 }
 
 TEST(TrackCommand, StacksGetTheirOwnDefaultsAndAGivenWeightWins) {

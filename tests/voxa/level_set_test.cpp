@@ -795,6 +795,32 @@ TEST(EdgeLevel, GrowingToTheirEdgesLabelsNeverTouch) {
   }
 }
 
+// A label is an object only where it stands out of its surroundings: a dim disc three noise
+// standard deviations above the background keeps its label; a label started on the noise, and
+// one on a smooth haze as bright as the disc, vanish.
+TEST(LocalContrast, LabelsOfNoiseAndHazeVanishAndADimObjectStays) {
+  std::mt19937 rng(3);
+  std::normal_distribution<float> noise(0.0f, 1.0f);
+  Image3d<float> speed;
+  speed.MakeRoom(120, 60, 1);
+  Image3d<unsigned short> start;
+  start.MakeRoom(120, 60, 1);
+  for (uint64_t y = 0; y < 60; ++y)
+    for (uint64_t x = 0; x < 120; ++x) {
+      const double disc = std::hypot(x - 20.0, y - 30.0), haze = std::hypot(x - 95.0, y - 30.0);
+      speed.SetVoxel(x, y, 0,
+                     noise(rng) + (disc < 9 ? 3.0f : 0.0f) + 3.0f * float(std::exp(-haze / 15)));
+      const bool patch = std::abs(x - 57.0) < 6 && std::abs(y - 30.0) < 6;
+      start.SetVoxel(x, y, 0, disc < 9 ? 1 : patch ? 2 : haze < 8 ? 3 : 0);
+    }
+  RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+  r->IterateUntilConvergence(kMaxIter);
+  const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+  EXPECT_EQ(labels.GetVoxel(20, 30, 0), 1);
+  EXPECT_EQ(std::count(labels.begin(), labels.end(), 2), 0);
+  EXPECT_EQ(std::count(labels.begin(), labels.end(), 3), 0);
+}
+
 TEST(NeckCut, TwoDiscsJoinedByANarrowNeckComeOutAsTwoBodies) {
   // Radius 10, centres 18 apart: the neck is about 9 voxels wide against bodies 20 wide.
   const Image3d<float> speed = TwoDiscs(10, 18);

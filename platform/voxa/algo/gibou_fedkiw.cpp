@@ -13,11 +13,14 @@
 #include <vector>
 
 #include "histogram.h"
+#include "local_contrast.h"
 #include "majority_filter.h"
+#include "padded_grid.h"
 #include "recursive_gaussian.h"
 #include "robust_spread.h"
 #include "voxa/exceptions.h"
 #include "voxa/flood_fill.h"
+#include "voxa/fls.h"
 #include "voxa/neighbourhood.h"
 
 namespace voxa {
@@ -39,6 +42,9 @@ constexpr double kSplitNoiseMultiple = 3.0;
 // units, beyond which it is 1 to single precision.
 constexpr size_t kCurveSteps = 64;
 constexpr size_t kCurveRange = 24;
+// Smoothing of lifted float input before its parts are judged: that of the level set's two
+// Gaussians of one voxel each.
+const double kLiftedSmoothing = std::sqrt(2.0);
 
 struct PhaseMeans {
   double fg = 0, bg = 0;
@@ -220,6 +226,48 @@ void AddFaintObjects(const Image3d<float>& in, Image3d<bool>& out, float fg_weig
   AddSeparateParts(faint, out);
 }
 
+// Erases the parts of `out` that do not stand out of their surroundings on the lifted scale of
+// `values`: the split's level lies where the histogram parts, and haze or the brighter half of an
+// empty frame's noise lie above it as readily as nuclei do.
+void EraseFaintParts(const Image3d<float>& values, Image3d<bool>& out) {
+  const algo::PaddedGrid grid(values.GetSizeX(), values.GetSizeY(), values.GetSizeZ());
+  std::vector<unsigned short> labels(grid.PaddedCount(), 0);
+  const bool* o = out.begin();
+  grid.ForEachVoxel([&](size_t i, size_t p) { labels[p] = o[i]; });
+  const algo::LocalContrast local(grid, algo::kLocalRingFrom, algo::kLocalRingTo);
+  std::vector<uint8_t> faint(grid.PaddedCount(), 0);
+  for (const size_t p :
+       local.FaintVoxels(labels, algo::JudgedValues(values, grid), algo::kMinLocalContrast,
+                         algo::LocalContrast::Faint::kBelowLevel))
+    faint[p] = 1;
+  bool* w = out.begin();
+  grid.ForEachVoxel([&](size_t i, size_t p) {
+    if (faint[p]) w[i] = false;
+  });
+}
+
+// The grey values as given (judged at the measuring scale: the ratio of contrast to spread does
+// not depend on the grey scale) ...
+void EraseFaintParts(const Image3d<unsigned short>& in, Image3d<bool>& out) {
+  Image3d<float> values;
+  values.MakeRoom(in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
+  values.SetResolution(in.GetResolution());
+  std::copy(in.begin(), in.end(), values.begin());
+  EraseFaintParts(values, out);
+}
+
+// ... or, for lifted values, smoothed as much as the level set's two smoothings do.
+void EraseFaintLiftedParts(const Image3d<float>& in, Image3d<bool>& out) {
+  Image3d<float> smooth;
+  smooth.MakeRoom(in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
+  smooth.SetResolution(in.GetResolution());
+  std::copy(in.begin(), in.end(), smooth.begin());
+  algo::GaussianSmoothVolume(smooth.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ(),
+                             kLiftedSmoothing,
+                             algo::DepthSigma(kLiftedSmoothing, in.GetResolution()));
+  EraseFaintParts(smooth, out);
+}
+
 }  // namespace
 
 void GibouFedkiw(const Image3d<float>& in, Image3d<bool>& out, float fg_weight, float bg_weight,
@@ -234,6 +282,7 @@ void GibouFedkiw(const Image3d<float>& in, Image3d<bool>& out, float fg_weight, 
   } else {
     AddFaintObjects(in, out, fg_weight, bg_weight, count);
   }
+  EraseFaintLiftedParts(in, out);
   ReportMeans(in, out, fg_mean, bg_mean);
 }
 
@@ -244,6 +293,7 @@ void GibouFedkiw(const Image3d<unsigned short>& in, Image3d<bool>& out, float fg
   Image3d<float> detection;
   DetectionScale(in, detection);
   Segment(detection, out, fg_weight, bg_weight, count);
+  EraseFaintParts(in, out);
   ReportMeans(in, out, fg_mean, bg_mean);
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "chan_vese_routine.h"
+#include "local_contrast.h"
 #include "voxa/fls.h"
 
 namespace voxa::fls {
@@ -21,6 +22,7 @@ Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed, const Image3d<boo
   // Every object is label 1 here: one edge level would serve bright and dim nuclei alike and
   // shrink the dim ones, so the outlines stay where the evolution leaves them.
   settings.edge_reach = 0;
+  settings.min_local_contrast = algo::kMinLocalContrast;
   algo::CheckChanVeseSettings(kName, settings);
   algo::CheckSameSize(kName, "start mask", init_mask, speed);
   if (optional) algo::CheckSameSize(kName, "mask of mutable voxels", *optional, speed);

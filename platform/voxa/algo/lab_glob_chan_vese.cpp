@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "chan_vese_routine.h"
+#include "local_contrast.h"
 #include "voxa/fls.h"
 
 namespace voxa::fls {
@@ -21,6 +22,7 @@ Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
   settings.shared_mean = shared_mean;
   settings.interface_band = speed.GetSizeZ() > 1 ? 0 : algo::kInterfaceBand;
   settings.edge_reach = algo::kEdgeReach;
+  settings.min_local_contrast = algo::kMinLocalContrast;
   algo::CheckChanVeseSettings(kName, settings);
   algo::CheckSameSize(kName, "label image", labels, speed);
   if (optional) algo::CheckSameSize(kName, "mask of mutable voxels", *optional, speed);

@@ -9,6 +9,7 @@
 
 #include "edge_level.h"
 #include "interface_watershed.h"
+#include "local_contrast.h"
 #include "neck_cut.h"
 #include "robust_spread.h"
 #include "voxa/exceptions.h"
@@ -132,7 +133,19 @@ size_t TwoListLevelSet::Evolve(size_t max_iter) {
   RelocateInterfaces();
   MoveOutlinesToEdges();
   CutNecks();
+  EraseFaintPieces();
   return iter;
+}
+
+void TwoListLevelSet::EraseFaintPieces() {
+  if (mutable_mask_ != nullptr || settings_.min_local_contrast <= 0) return;
+  const LocalContrast local(grid_, kLocalRingFrom, kLocalRingTo);
+  std::vector<std::pair<size_t, unsigned short>> changes;
+  const std::vector<float> values = JudgedValues(speed_, grid_);
+  for (const size_t p : local.FaintVoxels(label_, values, settings_.min_local_contrast,
+                                          LocalContrast::Faint::kWhole))
+    changes.emplace_back(p, 0);
+  Apply(changes);
 }
 
 void TwoListLevelSet::RelocateInterfaces() {

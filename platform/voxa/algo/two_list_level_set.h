@@ -37,11 +37,12 @@ struct ChanVeseSettings {
   float curv_weight = 0;
   float fg_weight = 1;
   float bg_weight = 1;
-  int smoothing_sweeps = 2;  // majority sweeps of the smoothing cycle
-  bool fixed_means = false;  // keep the start means
-  bool shared_mean = true;   // one foreground mean over all labels
-  int interface_band = 0;    // voxels re-flooded on each side of a label-label interface
-  int edge_reach = 0;        // voxels an outline may move to the edge's level (EdgeLevel)
+  int smoothing_sweeps = 2;      // majority sweeps of the smoothing cycle
+  bool fixed_means = false;      // keep the start means
+  bool shared_mean = true;       // one foreground mean over all labels
+  int interface_band = 0;        // voxels re-flooded on each side of a label-label interface
+  int edge_reach = 0;            // voxels an outline may move to the edge's level (EdgeLevel)
+  float min_local_contrast = 0;  // pieces fainter than this against their rings go; 0 keeps all
 };
 
 class TwoListLevelSet {
@@ -55,8 +56,9 @@ class TwoListLevelSet {
   // and sums. One pass over the image.
   void Start(const unsigned short* labels);
   // Runs up to max_iter iterations (field cycle + smoothing cycle), then moves the interfaces
-  // between touching labels to the seams and cuts the labels at their narrow necks (NeckCut);
-  // returns how many iterations ran. A further Evolve may close the cuts again.
+  // between touching labels to the seams, cuts the labels at their narrow necks (NeckCut) and
+  // erases the faint pieces (LocalContrast); returns how many iterations ran. A further Evolve
+  // may close the cuts again.
   size_t Evolve(size_t max_iter);
 
   void WriteMask(bool* buffer, fls::ResultCreator::ResType type, bool invert) const;
@@ -98,6 +100,8 @@ class TwoListLevelSet {
   void RelocateInterfaces();
   // Moves every outline to the level of its own edge (EdgeLevel).
   void MoveOutlinesToEdges();
+  // Erases the pieces that do not stand out of their surroundings (LocalContrast).
+  void EraseFaintPieces();
   // Applies (padded index, new label) changes through the switches and cleans the lists.
   void Apply(const std::vector<std::pair<size_t, unsigned short>>& changes);
   void CleanInner();
