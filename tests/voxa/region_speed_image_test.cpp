@@ -77,17 +77,41 @@ TEST(RegionSpeedImage, Is8BitDataReadAs16BitGivesTheSameSpeed) {
 }
 
 TEST(RegionSpeedImage, BrighterInputGivesFasterSpeedAndTheRangeIsAboutZeroToOne) {
+  // A ramp within one block of the background flattening, which takes nothing out of it.
+  constexpr uint64_t kWidth = 32;
   Image3d<unsigned short> ramp;
-  ramp.MakeRoom(300, 3, 1);
+  ramp.MakeRoom(kWidth, 3, 1);
   for (uint64_t y = 0; y < 3; ++y)
-    for (uint64_t x = 0; x < 300; ++x) ramp.SetVoxel(x, y, 0, static_cast<unsigned short>(7 * x));
+    for (uint64_t x = 0; x < kWidth; ++x)
+      ramp.SetVoxel(x, y, 0, static_cast<unsigned short>(70 * x));
   Image3d<float> speed;
   voxa::fls::RegionSpeedImage(ramp, speed);
-  for (uint64_t x = 1; x < 300; ++x)
+  for (uint64_t x = 1; x < kWidth; ++x)
     ASSERT_GE(speed.GetVoxel(x, 1, 0), speed.GetVoxel(x - 1, 1, 0));
   EXPECT_NEAR(speed.GetVoxel(0, 1, 0), 0.0f, 0.01);
-  EXPECT_NEAR(speed.GetVoxel(299, 1, 0), 1.0f, 0.01);
+  EXPECT_NEAR(speed.GetVoxel(kWidth - 1, 1, 0), 1.0f, 0.01);
   EXPECT_GT(*std::min_element(speed.begin(), speed.end()), -1e-6f);
+}
+
+// A background that rises across the frame by twice the nuclei's contrast is taken out: two like
+// nuclei at its two ends get like speeds, and the background beside the brighter one stays
+// below the dimmer one.
+TEST(RegionSpeedImage, AnUnevenBackgroundIsTakenOut) {
+  std::mt19937 rng(5);
+  std::normal_distribution<double> noise(0, 5);
+  Image3d<unsigned short> in;
+  in.MakeRoom(256, 64, 1);
+  for (uint64_t y = 0; y < 64; ++y)
+    for (uint64_t x = 0; x < 256; ++x) {
+      double v = 1000 + 400.0 * double(x) / 255 + noise(rng);
+      if (std::hypot(x - 30.0, y - 32.0) < 8 || std::hypot(x - 226.0, y - 32.0) < 8) v += 200;
+      in.SetVoxel(x, y, 0, static_cast<unsigned short>(v));
+    }
+  Image3d<float> speed;
+  voxa::fls::RegionSpeedImage(in, speed);
+  const float left = speed.GetVoxel(30, 32, 0), right = speed.GetVoxel(226, 32, 0);
+  EXPECT_NEAR(left, right, 0.1f * right);
+  EXPECT_LT(speed.GetVoxel(200, 5, 0), 0.5f * left);
 }
 
 TEST(RegionSpeedImage, LiftsADimObjectBesideABrightOne) {

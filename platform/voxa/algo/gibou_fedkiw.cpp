@@ -246,17 +246,9 @@ void EraseFaintParts(const Image3d<float>& values, Image3d<bool>& out) {
   });
 }
 
-// The grey values as given (judged at the measuring scale: the ratio of contrast to spread does
-// not depend on the grey scale) ...
-void EraseFaintParts(const Image3d<unsigned short>& in, Image3d<bool>& out) {
-  Image3d<float> values;
-  values.MakeRoom(in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
-  values.SetResolution(in.GetResolution());
-  std::copy(in.begin(), in.end(), values.begin());
-  EraseFaintParts(values, out);
-}
-
-// ... or, for lifted values, smoothed as much as the level set's two smoothings do.
+// On lifted values, smoothed as much as the level set's two smoothings smooth its speed image.
+// The level set judges its own labels after every evolution; the graph cut's label-preserving
+// cut does not, so its new objects are judged here.
 void EraseFaintLiftedParts(const Image3d<float>& in, Image3d<bool>& out) {
   Image3d<float> smooth;
   smooth.MakeRoom(in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
@@ -293,7 +285,6 @@ void GibouFedkiw(const Image3d<unsigned short>& in, Image3d<bool>& out, float fg
   Image3d<float> detection;
   DetectionScale(in, detection);
   Segment(detection, out, fg_weight, bg_weight, count);
-  EraseFaintParts(in, out);
   ReportMeans(in, out, fg_mean, bg_mean);
 }
 

@@ -1,9 +1,11 @@
-// GrayToFloatNormalized: the robust, lifted intensity scale, clamped to 0..1.
+// GrayToFloatNormalized: an uneven background taken out, then the robust, lifted intensity
+// scale, clamped to 0..1.
 #include "voxa/gray_to_float.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "background_flattening.h"
 #include "intensity_lift.h"
 
 namespace voxa {
@@ -14,13 +16,14 @@ void GrayToFloatNormalized(const Image3d<unsigned short>& in, Image3d<float>& ou
   out.SetOffset(in.GetOffset());
   out.SetDescription(in.GetDescription());
   if (in.IsEmpty()) return;
-  const algo::IntensityLift lift = algo::IntensityLift::Of(in.begin(), in.GetImageSize());
+  std::copy(in.begin(), in.end(), out.begin());
+  algo::FlattenBackground(out.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
+  const algo::IntensityLift lift = algo::IntensityLift::OfFloat(out.begin(), in.GetImageSize());
   if (lift.Flat()) {
     std::fill(out.begin(), out.end(), 0.0f);
     return;
   }
-  std::transform(in.begin(), in.end(), out.begin(),
-                 [&](unsigned short v) { return lift(static_cast<float>(v), 1.0f); });
+  std::transform(out.begin(), out.end(), out.begin(), [&](float v) { return lift(v, 1.0f); });
 }
 
 }  // namespace voxa

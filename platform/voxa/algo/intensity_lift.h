@@ -21,16 +21,25 @@ class IntensityLift {
   static constexpr float kLiftScale = 0.05f;
   static constexpr double kLowPercentile = 0.001;
   static constexpr double kHighPercentile = 0.999;
+  static constexpr size_t kFloatBins = 4096;
 
   // The scale of the given 16-bit values. Cost: one pass over them.
   static IntensityLift Of(const unsigned short* values, size_t n) {
-    const Histogram histogram = Histogram::OfGray(values, n);
+    return FromHistogram(Histogram::OfGray(values, n));
+  }
+
+  static IntensityLift FromHistogram(const Histogram& histogram) {
     IntensityLift lift;
     lift.low_ = static_cast<float>(histogram.Percentile(kLowPercentile));
     const float high = static_cast<float>(histogram.Percentile(kHighPercentile));
     lift.flat_ = !(high > lift.low_);
     lift.scale_ = lift.flat_ ? 0.0f : 1.0f / (high - lift.low_);
     return lift;
+  }
+
+  // The scale of the given float values, from a histogram of kFloatBins bins. Cost: two passes.
+  static IntensityLift OfFloat(const float* values, size_t n) {
+    return FromHistogram(Histogram::OfFloat(values, n, kFloatBins));
   }
 
   // True when the percentiles coincide: there is no contrast to scale.

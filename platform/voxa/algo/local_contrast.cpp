@@ -58,21 +58,20 @@ LocalContrast::LocalContrast(const PaddedGrid& grid, int ring_from, int ring_to)
 LocalContrast::Rings LocalContrast::FindRings(const std::vector<unsigned short>& labels) const {
   const size_t n = labels.size();
   Rings rings;
-  rings.piece.assign(n, 0);
-  rings.owner.assign(n, 0);
+  rings.id.assign(n, 0);
   rings.depth.assign(n, kOutside);
   grid_.ForEachVoxel([&](size_t, size_t p) { rings.depth[p] = 0; });
   std::vector<size_t> queue;
   grid_.ForEachVoxel([&](size_t, size_t p) {
-    if (labels[p] == 0 || rings.piece[p] != 0) return;
+    if (labels[p] == 0 || rings.id[p] != 0) return;
     const uint32_t id = ++rings.pieces;
-    rings.piece[p] = id;
+    rings.id[p] = id;
     queue.assign(1, p);
     for (size_t head = 0; head < queue.size(); ++head)
       for (const ptrdiff_t o : full_) {
         const size_t q = queue[head] + o;
-        if (labels[q] == labels[p] && rings.piece[q] == 0) {
-          rings.piece[q] = id;
+        if (labels[q] == labels[p] && rings.id[q] == 0) {
+          rings.id[q] = id;
           queue.push_back(q);
         }
       }
@@ -80,15 +79,15 @@ LocalContrast::Rings LocalContrast::FindRings(const std::vector<unsigned short>&
   // Layer 1: background face neighbours of the pieces; then outwards layer by layer.
   std::vector<size_t> layer, next;
   grid_.ForEachVoxel([&](size_t, size_t p) {
-    if (rings.piece[p] == 0) return;
+    if (labels[p] == 0) return;
     for (const ptrdiff_t o : face_) {
       const size_t q = p + o;
       if (labels[q] != 0 || rings.depth[q] == kOutside || rings.depth[q] == kContested) continue;
       if (rings.depth[q] == 0) {
         rings.depth[q] = 1;
-        rings.owner[q] = rings.piece[p];
+        rings.id[q] = rings.id[p];
         layer.push_back(q);
-      } else if (rings.owner[q] != rings.piece[p]) {
+      } else if (rings.id[q] != rings.id[p]) {
         rings.depth[q] = kContested;
       }
     }
@@ -102,9 +101,9 @@ LocalContrast::Rings LocalContrast::FindRings(const std::vector<unsigned short>&
         if (labels[q] != 0 || rings.depth[q] == kOutside || rings.depth[q] == kContested) continue;
         if (rings.depth[q] == 0) {
           rings.depth[q] = static_cast<uint8_t>(d);
-          rings.owner[q] = rings.owner[p];
+          rings.id[q] = rings.id[p];
           next.push_back(q);
-        } else if (rings.depth[q] == d && rings.owner[q] != rings.owner[p]) {
+        } else if (rings.depth[q] == d && rings.id[q] != rings.id[p]) {
           rings.depth[q] = kContested;
         }
       }
@@ -123,22 +122,22 @@ std::vector<float> LocalContrast::Levels(const std::vector<unsigned short>& labe
   // The ring values grouped by piece: counted first, then placed (a counting sort).
   std::vector<size_t> start(rings.pieces + 2, 0);
   auto in_ring = [&](size_t p) {
-    return rings.piece[p] == 0 && rings.owner[p] != 0 && rings.depth[p] >= ring_from_ &&
+    return labels[p] == 0 && rings.id[p] != 0 && rings.depth[p] >= ring_from_ &&
            rings.depth[p] <= ring_to_;
   };
   grid_.ForEachVoxel([&](size_t, size_t p) {
-    if (rings.piece[p] != 0) {
-      sum[rings.piece[p]] += values[p];
-      ++count[rings.piece[p]];
+    if (labels[p] != 0) {
+      sum[rings.id[p]] += values[p];
+      ++count[rings.id[p]];
     } else if (in_ring(p)) {
-      ++start[rings.owner[p] + 1];
+      ++start[rings.id[p] + 1];
     }
   });
   for (uint32_t id = 1; id <= rings.pieces + 1; ++id) start[id] += start[id - 1];
   std::vector<float> ring(start.back());
   std::vector<size_t> next(start.begin(), start.end() - 1);
   grid_.ForEachVoxel([&](size_t, size_t p) {
-    if (in_ring(p)) ring[next[rings.owner[p]]++] = values[p];
+    if (in_ring(p)) ring[next[rings.id[p]]++] = values[p];
   });
   std::optional<float> frame_median;
   std::vector<float> level(rings.pieces + 1, -std::numeric_limits<float>::infinity());
@@ -176,7 +175,7 @@ std::vector<size_t> LocalContrast::FaintVoxels(const std::vector<unsigned short>
   const std::vector<float> level = Levels(labels, values, min_contrast, rings);
   std::vector<size_t> voxels;
   grid_.ForEachVoxel([&](size_t, size_t p) {
-    const uint32_t id = rings.piece[p];
+    const uint32_t id = labels[p] != 0 ? rings.id[p] : 0;
     if (id == 0 || level[id] == -std::numeric_limits<float>::infinity()) return;
     if (faint == Faint::kWhole || values[p] < level[id]) voxels.push_back(p);
   });

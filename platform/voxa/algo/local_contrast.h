@@ -51,9 +51,10 @@ class LocalContrast {
 
  private:
   struct Rings {
-    std::vector<uint32_t> piece;  // per padded voxel: its piece (1-based), 0 for none
-    std::vector<uint32_t> owner;  // per padded voxel: the piece whose ring it is in, 0 none
-    std::vector<uint8_t> depth;   // per padded voxel: its layer outside the pieces, 0 none
+    // Per padded voxel: a labelled one's piece (1-based); a background one's nearest piece within
+    // the ring's reach, 0 for none.
+    std::vector<uint32_t> id;
+    std::vector<uint8_t> depth;  // per padded voxel: its layer outside the pieces, 0 none
     uint32_t pieces = 0;
   };
 

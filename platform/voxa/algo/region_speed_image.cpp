@@ -1,8 +1,10 @@
-// RegionSpeedImage: light smoothing in single precision, robust normalisation between two
-// percentiles of the grey-value histogram, and a logarithmic lift of the low intensities.
+// RegionSpeedImage: light smoothing in single precision, the slowly varying background taken
+// out, robust normalisation between two percentiles of the values, and a logarithmic lift of the
+// low intensities.
 #include <algorithm>
 #include <cmath>
 
+#include "background_flattening.h"
 #include "intensity_lift.h"
 #include "recursive_gaussian.h"
 #include "voxa/fls.h"
@@ -26,7 +28,8 @@ void RegionSpeedImage(const Image3d<unsigned short>& in, Image3d<float>& out) {
   algo::GaussianSmoothVolume(out.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ(),
                              kSmoothingSigma,
                              algo::DepthSigma(kSmoothingSigma, in.GetResolution()));
-  const algo::IntensityLift lift = algo::IntensityLift::Of(in.begin(), in.GetImageSize());
+  algo::FlattenBackground(out.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
+  const algo::IntensityLift lift = algo::IntensityLift::OfFloat(out.begin(), in.GetImageSize());
   if (lift.Flat()) {
     std::fill(out.begin(), out.end(), 0.0f);
     return;

@@ -1,0 +1,71 @@
+// FlattenBackground: block percentiles by selection, then a bilinear surface through the block
+// centres (constant beyond the outer centres).
+#include "background_flattening.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace voxa::algo {
+
+namespace {
+
+// Position of coordinate c among block centres b * size + size / 2: the lower block and the
+// weight of the upper one.
+std::pair<size_t, float> Between(size_t c, size_t size, size_t blocks) {
+  const double u = (double(c) + 0.5) / double(size) - 0.5;
+  if (u <= 0 || blocks == 1) return {0, 0.0f};
+  const size_t lower = std::min(static_cast<size_t>(u), blocks - 1);
+  if (lower + 1 >= blocks) return {blocks - 1, 0.0f};
+  return {lower, static_cast<float>(u - double(lower))};
+}
+
+// Every kSampleStep-th row and column of a block is enough for its percentiles: a block holds a
+// thousand voxels and more.
+constexpr size_t kSampleStep = 2;
+
+}  // namespace
+
+void FlattenBackground(float* data, size_t nx, size_t ny, size_t nz) {
+  if (nx == 0 || ny == 0 || nz == 0) return;
+  const size_t size = std::max(kMinBlock, (std::max(nx, ny) + kBlockFraction - 1) / kBlockFraction);
+  const size_t bx = (nx + size - 1) / size, by = (ny + size - 1) / size;
+  std::vector<float> level(bx * by), noise(bx * by), block;
+  for (size_t j = 0; j < by; ++j)
+    for (size_t i = 0; i < bx; ++i) {
+      block.clear();
+      for (size_t z = 0; z < nz; ++z)
+        for (size_t y = j * size; y < std::min(ny, (j + 1) * size); y += kSampleStep) {
+          const float* row = data + (z * ny + y) * nx;
+          for (size_t x = i * size; x < std::min(nx, (i + 1) * size); x += kSampleStep)
+            block.push_back(row[x]);
+        }
+      const auto at = block.begin() + static_cast<ptrdiff_t>(kBackgroundPercentile *
+                                                             static_cast<double>(block.size() - 1));
+      std::nth_element(block.begin(), at, block.end());
+      level[j * bx + i] = *at;
+      const auto middle = block.begin() + static_cast<ptrdiff_t>(block.size() / 2);
+      std::nth_element(at, middle, block.end());
+      noise[j * bx + i] = static_cast<float>((*middle - level[j * bx + i]) / kPercentileToMedian);
+    }
+  const auto middle = noise.begin() + static_cast<ptrdiff_t>(noise.size() / 2);
+  std::nth_element(noise.begin(), middle, noise.end());
+  const auto [low, high] = std::minmax_element(level.begin(), level.end());
+  if (!(*high - *low > kMinUnevenness * *middle)) return;
+  std::vector<std::pair<size_t, float>> across(nx);
+  for (size_t x = 0; x < nx; ++x) across[x] = Between(x, size, bx);
+  for (size_t y = 0; y < ny; ++y) {
+    const auto [j, wy] = Between(y, size, by);
+    const size_t j1 = std::min(j + 1, by - 1);
+    for (size_t x = 0; x < nx; ++x) {
+      const auto [i, wx] = across[x];
+      const size_t i1 = std::min(i + 1, bx - 1);
+      const float top = level[j * bx + i] * (1 - wx) + level[j * bx + i1] * wx;
+      const float bottom = level[j1 * bx + i] * (1 - wx) + level[j1 * bx + i1] * wx;
+      const float background = top * (1 - wy) + bottom * wy;
+      for (size_t z = 0; z < nz; ++z) data[(z * ny + y) * nx + x] -= background;
+    }
+  }
+}
+
+}  // namespace voxa::algo
