@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "frame_files.h"
 #include "label_image.h"
+#include "option_checks.h"
 #include "trel/ced_filtering.h"
 #include "trel/error.h"
 
@@ -81,25 +82,29 @@ void AddFilterCommand(CLI::App& app, CommandContext& context) {
   sub->add_option("IN", o->in, "Folder of the frames t000.tif, t001.tif, ...")->required();
   sub->add_option("OUT", o->out, "Folder for the filtered frames (created when missing)")
       ->required();
-  CLI::Option* frames_option = sub->add_option(
-      "--frames", *frames, "Number of frames [default: t000.tif, t001.tif, ... counted]");
+  CLI::Option* frames_option =
+      sub->add_option("--frames", *frames,
+                      "Number of frames [default: t000.tif, t001.tif, ... counted]")
+          ->check(kCount);
   CLI::Option* slices_option =
-      sub->add_option("--slices", *slices, "Slices per frame [default: those of frame 0]");
+      sub->add_option("--slices", *slices, "Slices per frame [default: those of frame 0]")
+          ->check(kCount);
   sub->add_option("--sigma", o->sigma,
                   "Noise scale: Gaussian pre-smoothing before the gradients "
                   "are taken, in voxels")
       ->capture_default_str()
-      ->check(CLI::NonNegativeNumber);
+      ->check(kFiniteNonNegative);
   sub->add_option("--rho", o->rho,
                   "Integration scale: Gaussian averaging of the structure "
                   "tensor, in voxels")
       ->capture_default_str()
-      ->check(CLI::NonNegativeNumber);
+      ->check(kFiniteNonNegative);
   sub->add_option("--tau", o->tau, "Time step (longer steps run as stable sub-steps)")
       ->capture_default_str()
-      ->check(CLI::NonNegativeNumber);
+      ->check(kFiniteNonNegative);
   sub->add_option("--steps", o->steps, "Number of time steps (diffusion time = steps * tau)")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(kCount);
   sub->callback([&context, o, frames, slices, frames_option, slices_option] {
     FilterOptions run = *o;
     if (frames_option->count()) run.frames = *frames;

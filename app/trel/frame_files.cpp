@@ -72,6 +72,21 @@ uint64_t FrameFiles::CountFrames() const {
   return count;
 }
 
+std::optional<uint64_t> FrameFiles::LastFrame() const {
+  std::optional<uint64_t> last;
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder_, error)) return last;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix_, 0) != 0) continue;
+    size_t pos = prefix_.size();
+    uint64_t frame = 0;
+    if (!ParseNumber(name, pos, frame) || name != Numbered(prefix_, frame, digits_)) continue;
+    if (!last || frame > *last) last = frame;
+  }
+  return last;
+}
+
 std::vector<SegFile> ListSegFiles(const std::filesystem::path& folder) {
   std::vector<SegFile> files;
   std::error_code error;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ class FrameFiles {
   std::filesystem::path Name(uint64_t frame) const;
   // Number of consecutive frames present from frame 0; 0 when frame 0 is missing.
   uint64_t CountFrames() const;
+  // The highest frame number present (named as Name names it), empty when there is none: beyond
+  // CountFrames() - 1 it reveals a gap. Cost: one listing of the folder.
+  std::optional<uint64_t> LastFrame() const;
   const std::filesystem::path& folder() const { return folder_; }
 
  private:

@@ -57,12 +57,18 @@ std::vector<Violation> CheckResultFolder(const std::filesystem::path& res,
   if (frames == 0)
     throw ToolError(kExitNoInput,
                     res.string() + " holds no " + layout.masks.Name(0).filename().string());
+  std::vector<Violation> gaps;
+  if (const std::optional<uint64_t> last = layout.masks.LastFrame(); last && *last >= frames)
+    gaps.push_back({static_cast<int64_t>(frames), 0,
+                    "mask is missing, but masks up to " +
+                        layout.masks.Name(*last).filename().string() + " are there"});
   const bool with_tracks =
       lineage == Lineage::kRequired || std::filesystem::exists(layout.track_file);
   const std::vector<TrackLine> tracks =
       with_tracks ? ReadTrackFile(layout.track_file) : std::vector<TrackLine>();
   std::vector<Violation> violations;
   if (with_tracks) violations = CheckTrackTable(tracks, frames);
+  violations.insert(violations.end(), gaps.begin(), gaps.end());
 
   LabelImage gt_image;
   const GroundTruthFrames gt_frames =

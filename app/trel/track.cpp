@@ -13,6 +13,7 @@
 #include "frame_files.h"
 #include "label_image.h"
 #include "mask_lineage.h"
+#include "option_checks.h"
 #include "progress_line.h"
 #include "stack_outlines.h"
 #include "track_file.h"
@@ -55,6 +56,11 @@ Sequence FindSequence(const TrackOptions& o) {
   Sequence s;
   s.frames = o.frames ? *o.frames : files.CountFrames();
   if (s.frames == 0) throw ToolError(kExitNoInput, o.in.string() + " holds no t000.tif");
+  const std::optional<uint64_t> last = files.LastFrame();
+  if (!o.frames && last && *last >= s.frames)
+    throw ToolError(kExitNoInput, files.Name(s.frames).string() + " is missing, but " +
+                                      files.Name(*last).filename().string() +
+                                      " is there: the frames must be numbered without a gap");
   if (o.slices) {
     s.slices = *o.slices;
   } else {
@@ -152,10 +158,13 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
   auto slices = std::make_shared<uint64_t>(0);
   sub->add_option("IN", o->in, "Folder of the frames t000.tif, t001.tif, ...")->required();
   sub->add_option("OUT", o->out, "Folder for the results (created when missing)")->required();
-  CLI::Option* frames_option = sub->add_option(
-      "--frames", *frames, "Number of frames [default: t000.tif, t001.tif, ... counted]");
+  CLI::Option* frames_option =
+      sub->add_option("--frames", *frames,
+                      "Number of frames [default: t000.tif, t001.tif, ... counted]")
+          ->check(kCount);
   CLI::Option* slices_option =
-      sub->add_option("--slices", *slices, "Slices per frame [default: those of frame 0]");
+      sub->add_option("--slices", *slices, "Slices per frame [default: those of frame 0]")
+          ->check(kCount);
   sub->add_option("--method", o->method, "Segmentation method")
       ->capture_default_str()
       ->check(CLI::IsMember({"levelset", "graphcut"}));
@@ -163,35 +172,39 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
       sub->add_option("--curv-weight", o->curv_weight,
                       "Weight of the boundary smoothing [graphcut: 1, the length weight]")
           ->capture_default_str()
-          ->check(CLI::PositiveNumber);
+          ->check(kFinitePositive);
   auto fg_weight = std::make_shared<float>(0.0f);
   CLI::Option* fg_option =
       sub->add_option("--fg-weight", *fg_weight,
                       "Weight of the cell (foreground) region term [default: 1 in 2D, 3 in 3D; "
                       "graphcut: 30]")
-          ->check(CLI::PositiveNumber);
+          ->check(kFinitePositive);
   CLI::Option* bg_option = sub->add_option("--bg-weight", o->bg_weight,
                                            "Weight of the background region term [graphcut: 30]")
                                ->capture_default_str()
-                               ->check(CLI::PositiveNumber);
+                               ->check(kFinitePositive);
   sub->add_option("--bg-factor", o->bg_factor,
                   "Factor of the background weight in frames after the first")
       ->capture_default_str()
-      ->check(CLI::PositiveNumber);
+      ->check(kFinitePositive);
   sub->add_option("--max-iter", o->max_iter, "Iteration limit of every level-set evolution")
       ->capture_default_str()
-      ->check(CLI::PositiveNumber);
+      ->check(kFinitePositive);
   auto min_size = std::make_shared<uint64_t>(0);
-  CLI::Option* min_size_option = sub->add_option(
-      "--min-size", *min_size, "Smallest object kept, in voxels [default: 100 in 2D, 500 in 3D]");
+  CLI::Option* min_size_option =
+      sub->add_option("--min-size", *min_size,
+                      "Smallest object kept, in voxels [default: 100 in 2D, 500 in 3D]")
+          ->check(kCount);
   sub->add_option("--overlap", o->overlap,
                   "Fragments of at most overlap^2 (2D) or overlap^3 (3D) voxels touching a cell "
                   "join it; 0 switches merging off")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(kCount);
   sub->add_option("--border", o->border,
                   "Objects within this many voxels of the left, right, top or bottom edge are "
                   "dropped; 0 keeps all")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(kCount);
   sub->add_flag("--json", o->json, "Print a JSON summary of the run instead of a sentence");
   sub->callback([&context, o, frames, slices, min_size, fg_weight, frames_option, slices_option,
                  min_size_option, curv_option, fg_option, bg_option] {

@@ -7,6 +7,7 @@
 #include "foundation/frame_sequence.h"
 #include "graphcut/kerf_track_frames.h"
 #include "labelframe/label_frame.h"
+#include "levelset/track_file.h"
 #include "trel/error.h"
 
 namespace trel {
@@ -21,6 +22,8 @@ void KerfLabTracking(const char* in_folder, const char* out_folder, uint64_t num
     throw Error("Curvature weight must be a finite positive number! (curv_weight=%g)",
                 static_cast<double>(curv_weight));
   const FrameSequence sequence{in_folder, out_folder, num_slices, num_frames};
+  // This path writes no lineage, but an earlier run's beside new masks would pass for one.
+  RemoveEarlierTrackFile(sequence);
   constexpr uint64_t kNoBorder = 0;
   LabelFrame frame(DimensionOf(num_slices), min_size, overlap, kNoBorder);
   const float fg_lambda = fg_weight / curv_weight;

@@ -68,6 +68,7 @@ void FlsLabTracking(const char* in_folder, const char* out_folder, uint64_t num_
   const FrameSequence sequence{in_folder, out_folder, num_slices, num_frames};
   LabelFrame labels(DimensionOf(num_slices), min_size, overlap, border);
   const Weights w{curv_weight, fg_weight, bg_weight, bg_factor, max_iter};
+  RemoveEarlierTrackFile(sequence);
 
   for (uint64_t i = 0; i < num_frames; ++i) {
     try {

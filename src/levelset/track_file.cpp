@@ -92,4 +92,11 @@ void LabelFrame::SaveTracks(const char* path) const {
   file.Commit();
 }
 
+void RemoveEarlierTrackFile(const FrameSequence& sequence) {
+  const std::string name = TrackFileName(sequence);
+  if (std::remove(name.c_str()) == 0 || errno == ENOENT) return;
+  throw Error("The earlier lineage file %s cannot be removed! (%s)", name.c_str(),
+              std::strerror(errno));
+}
+
 }  // namespace trel

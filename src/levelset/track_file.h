@@ -12,4 +12,10 @@ namespace trel {
 // does not fit the 1024-character name buffer.
 std::string TrackFileName(const FrameSequence& sequence);
 
+// Removes an earlier run's lineage file from the output folder, before the first new mask can
+// replace one of its masks: a run that fails half-way must not leave new masks beside an old
+// lineage that still looks like a whole result. Nothing happens when there is none. Throws
+// trel::Error naming the file and the cause when it cannot be removed.
+void RemoveEarlierTrackFile(const FrameSequence& sequence);
+
 }  // namespace trel

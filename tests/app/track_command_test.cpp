@@ -119,6 +119,27 @@ TEST(TrackCommand, MissingInputAndBadOptionsHaveTheirStatus) {
   EXPECT_EQ(Tool({"track", (dir / "empty"), (dir / "res"), "--curv-weight", "0"}),
             tool::kExitUsage);
   EXPECT_EQ(Tool({"track", (dir / "empty"), (dir / "res"), "--method", "magic"}), tool::kExitUsage);
+  // Counts never wrap, weights are finite: each is refused before any work.
+  for (const auto& [option, value] :
+       std::vector<std::pair<std::string, std::string>>{{"--min-size", "-1"},
+                                                        {"--border", "-1"},
+                                                        {"--overlap", "-3"},
+                                                        {"--frames", "-1"},
+                                                        {"--curv-weight", "nan"},
+                                                        {"--bg-weight", "1e400"},
+                                                        {"--fg-weight", "inf"}}) {
+    SCOPED_TRACE(option + " " + value);
+    EXPECT_EQ(Tool({"track", (dir / "empty"), (dir / "res"), option, value}), tool::kExitUsage);
+  }
+}
+
+TEST(TrackCommand, AGapInTheFrameNumbersIsNamed) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "64", "--frames", "5", "--cells", "2"}),
+            0);
+  std::filesystem::remove(dir / "01/t002.tif");
+  EXPECT_EQ(Tool({"track", (dir / "01"), (dir / "res")}), tool::kExitNoInput);
+  EXPECT_FALSE(std::filesystem::exists(dir / "res/mask000.tif"));
 }
 
 TEST(TrackCommand, AFrameMissingHalfWayIsReported) {

@@ -59,6 +59,11 @@ TEST(TrelCliTest, UsageMistakesExitWith64) {
   EXPECT_EQ(Trel({"eval", "--gt", "a"}).code, kExitUsage);  // --res missing
   EXPECT_EQ(Trel({"filter", "a", "b", "--sigma", "-1"}).code, kExitUsage);
   EXPECT_EQ(Trel({"synth", "x", "--frames", "many"}).code, kExitUsage);
+  // One short sentence, not the parser's range of 309 digits.
+  const Outcome huge = Trel({"filter", "a", "b", "--sigma", "abc"});
+  EXPECT_EQ(huge.code, kExitUsage);
+  EXPECT_TRUE(Contains(huge.err, "must be a finite number of 0 or more, not abc")) << huge.err;
+  EXPECT_LT(huge.err.size(), 300u) << huge.err;
 }
 
 TEST(TrelCliTest, ValidateReportsEveryViolationAndExits65) {
@@ -77,6 +82,16 @@ TEST(TrelCliTest, ValidateReportsEveryViolationAndExits65) {
   const Outcome good = Trel({"validate", dir.path().string()});
   EXPECT_EQ(good.code, 0);
   EXPECT_EQ(good.out, dir.path().string() + " is consistent\n");
+}
+
+TEST(TrelCliTest, ValidateNamesAGapInTheMasks) {
+  ScratchDir dir;
+  testing::WriteResult(dir.path(), {{"11.."}, {"11.."}, {"11.."}}, "1 0 2 0\n");
+  std::filesystem::remove(dir.path() / "mask001.tif");
+  const Outcome o = Trel({"validate", dir.path().string()});
+  EXPECT_EQ(o.code, kExitDataError);
+  EXPECT_TRUE(Contains(o.out, "frame 1: mask is missing, but masks up to mask002.tif are there"))
+      << o.out;
 }
 
 TEST(TrelCliTest, MissingInputsExitWith66) {
