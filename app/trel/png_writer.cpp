@@ -6,6 +6,7 @@
 #include <array>
 #include <fstream>
 
+#include "atomic_file.h"
 #include "tool_error.h"
 
 namespace trel::tool {
@@ -106,22 +107,7 @@ std::string EncodePng(const RgbPicture& picture) {
 }
 
 void WritePng(const std::filesystem::path& file, const RgbPicture& picture) {
-  const std::string bytes = EncodePng(picture);
-  std::filesystem::path temporary = file;
-  temporary += ".part";
-  std::error_code error;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) error = std::make_error_code(std::errc::io_error);
-  }
-  if (!error) std::filesystem::rename(temporary, file, error);
-  if (error) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    throw ToolError(kExitCannotCreate, "cannot write " + file.string());
-  }
+  WriteFileAtomically(file, EncodePng(picture));
 }
 
 }  // namespace trel::tool

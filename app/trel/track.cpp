@@ -107,6 +107,19 @@ nlohmann::json Summary(const TrackOptions& o, const Sequence& s, double seconds)
   return j;
 }
 
+// An earlier, longer run's masks beyond this run's last frame would make the folder a mixture.
+void RemoveLaterMasks(const TrackOptions& o, const Sequence& s) {
+  const FrameFiles masks(o.out, "mask");
+  const std::optional<uint64_t> last = masks.LastFrame();
+  for (uint64_t t = s.frames; last && t <= *last; ++t) {
+    std::error_code error;
+    std::filesystem::remove(masks.Name(t), error);
+    if (error)
+      throw ToolError(kExitCannotCreate, "cannot remove the earlier " + masks.Name(t).string() +
+                                             " (" + error.message() + ")");
+  }
+}
+
 void RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallback& report) {
   if (o.method == "graphcut") {
     KerfLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, s.fg_weight,
@@ -136,6 +149,7 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
       throw ToolError(TrackErrorCode(e.what(), o.in), e.what());
     }
     progress.Finish();
+    RemoveLaterMasks(o, s);
     const nlohmann::json summary = Summary(o, s, progress.ElapsedSeconds());
     if (o.json) {
       out << summary.dump(2) << "\n";

@@ -4,8 +4,10 @@
 
 #include <charconv>
 #include <fstream>
+#include <sstream>
 #include <string>
 
+#include "atomic_file.h"
 #include "tool_error.h"
 
 namespace trel::tool {
@@ -60,26 +62,10 @@ std::vector<TrackLine> ReadTrackFile(const std::filesystem::path& file) {
 }
 
 void WriteTrackFile(const std::filesystem::path& file, const std::vector<TrackLine>& tracks) {
-  std::filesystem::path temporary = file;
-  temporary += ".part";
-  {
-    std::ofstream out(temporary, std::ios::trunc);
-    if (!out) throw ToolError(kExitCannotCreate, "cannot create " + temporary.string());
-    for (const TrackLine& t : tracks)
-      out << t.label << ' ' << t.begin << ' ' << t.end << ' ' << t.parent << '\n';
-    out.flush();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw ToolError(kExitIoError, "writing " + file.string() + " failed");
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, file, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    throw ToolError(kExitCannotCreate, "cannot create " + file.string());
-  }
+  std::ostringstream text;
+  for (const TrackLine& t : tracks)
+    text << t.label << ' ' << t.begin << ' ' << t.end << ' ' << t.parent << '\n';
+  WriteFileAtomically(file, text.str());
 }
 
 }  // namespace trel::tool

@@ -133,6 +133,18 @@ TEST(TrackCommand, MissingInputAndBadOptionsHaveTheirStatus) {
   }
 }
 
+TEST(TrackCommand, AShorterRerunLeavesNoMasksOfTheLongerOne) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "64", "--frames", "5", "--cells", "2"}),
+            0);
+  ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res")}), 0);
+  ASSERT_TRUE(std::filesystem::exists(dir / "res/mask004.tif"));
+  ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res"), "--frames", "3"}), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "res/mask003.tif"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "res/mask004.tif"));
+  EXPECT_EQ(Tool({"validate", (dir / "res")}), 0);
+}
+
 TEST(TrackCommand, AGapInTheFrameNumbersIsNamed) {
   ScratchDir dir;
   ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "64", "--frames", "5", "--cells", "2"}),
