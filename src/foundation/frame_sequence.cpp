@@ -1,5 +1,7 @@
 #include "frame_sequence.h"
 
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -13,7 +15,9 @@ namespace trel {
 
 namespace {
 constexpr size_t kNameBuffer = 1024;
-}
+constexpr int kShortDigits = 3;
+constexpr int kLongDigits = 4;
+}  // namespace
 
 bool FormatFileName(std::string& name, const char* fmt, ...) {
   char buffer[kNameBuffer];
@@ -33,10 +37,21 @@ void FrameSequence::CheckIndex(uint64_t i) const {
                 static_cast<int64_t>(num_frames - 1));
 }
 
+int FrameSequence::Digits() const {
+  // The community numbers the frames of sequences of 1000 frames and more with four digits
+  // from t0000.tif on; t000.tif, where it exists, keeps three.
+  std::string short_name, long_name;
+  if (FormatFileName(short_name, "%s/t%03d.tif", in_folder, 0) &&
+      FormatFileName(long_name, "%s/t%04d.tif", in_folder, 0) &&
+      access(short_name.c_str(), F_OK) != 0 && access(long_name.c_str(), F_OK) == 0)
+    return kLongDigits;
+  return kShortDigits;
+}
+
 std::string FrameSequence::InputFrameName(uint64_t i) const {
   CheckIndex(i);
   std::string name;
-  if (!FormatFileName(name, "%s/t%03" PRIu64 ".tif", in_folder, i))
+  if (!FormatFileName(name, "%s/t%0*" PRIu64 ".tif", in_folder, Digits(), i))
     throw Error("Frame i=%" PRIu64 ": Input file name is too long! (Limit=%zu characters)", i,
                 kNameBuffer - 1);
   return name;
@@ -45,7 +60,7 @@ std::string FrameSequence::InputFrameName(uint64_t i) const {
 std::string FrameSequence::OutputFrameName(uint64_t i, const char* prefix) const {
   CheckIndex(i);
   std::string name;
-  if (!FormatFileName(name, "%s/%s%03" PRIu64 ".tif", out_folder, prefix, i))
+  if (!FormatFileName(name, "%s/%s%0*" PRIu64 ".tif", out_folder, prefix, Digits(), i))
     throw Error("Frame i=%" PRIu64 ": Output file name is too long! (Limit=%zu characters)", i,
                 kNameBuffer - 1);
   return name;

@@ -1,7 +1,9 @@
 // FrameSequence names the frame files of a time-lapse sequence and does all file access for it:
 // input frame i is in_folder/tNNN.tif, output frame i is out_folder/<prefix>NNN.tif (at least
-// three digits, more for frame 1000 and later). Frames are read as 16-bit images (8-bit files are
-// widened without scaling) and every failure is a trel::Error naming the frame.
+// three digits, more for frame 1000 and later; at least four, tNNNN.tif and <prefix>NNNN.tif,
+// for a folder that numbers its frames from t0000.tif and has no t000.tif). Frames are read as
+// 16-bit images (8-bit files are widened without scaling) and every failure is a trel::Error naming
+// the frame.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +28,9 @@ struct FrameSequence {
 
  private:
   void CheckIndex(uint64_t i) const;
+  // The least digit count of the frame numbers: 3, or 4 for a folder with t0000.tif and no
+  // t000.tif.
+  int Digits() const;
 };
 
 // Reads a whole file into the image; on failure stores the cause in `reason` and returns false.

@@ -145,6 +145,19 @@ TEST(TrackCommand, AShorterRerunLeavesNoMasksOfTheLongerOne) {
   EXPECT_EQ(Tool({"validate", (dir / "res")}), 0);
 }
 
+TEST(TrackCommand, FourDigitFrameNamesGiveFourDigitMasks) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "64", "--frames", "3", "--cells", "2"}),
+            0);
+  for (int t = 0; t < 3; ++t) {
+    const std::string from = "01/t00" + std::to_string(t) + ".tif";
+    std::filesystem::rename(dir / from, dir / ("01/t000" + std::to_string(t) + ".tif"));
+  }
+  ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res")}), 0);
+  EXPECT_TRUE(std::filesystem::exists(dir / "res/mask0002.tif"));
+  EXPECT_EQ(Tool({"validate", (dir / "res")}), 0);
+}
+
 TEST(TrackCommand, AGapInTheFrameNumbersIsNamed) {
   ScratchDir dir;
   ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "64", "--frames", "5", "--cells", "2"}),

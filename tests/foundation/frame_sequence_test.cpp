@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <filesystem>
 #include <functional>
 
@@ -31,6 +33,19 @@ TEST(FrameSequence, NamesFramesWithAtLeastThreeDigits) {
   EXPECT_EQ(s.InputFrameName(1000), "data/t1000.tif");
   EXPECT_EQ(s.OutputFrameName(12, "mask"), "res/mask012.tif");
   EXPECT_EQ(s.OutputFrameName(3, "t"), "res/t003.tif");
+}
+
+TEST(FrameSequence, AFolderNumberedFromT0000UsesFourDigits) {
+  ScratchDir dir;
+  std::ofstream(dir / "t0000.tif") << "";
+  const std::string in = dir.path().string();
+  const FrameSequence s{in.c_str(), "res", 1, 2000};
+  EXPECT_EQ(s.InputFrameName(7), in + "/t0007.tif");
+  EXPECT_EQ(s.InputFrameName(1000), in + "/t1000.tif");
+  EXPECT_EQ(s.OutputFrameName(12, "mask"), "res/mask0012.tif");
+  // Where t000.tif is there too, three digits stay.
+  std::ofstream(dir / "t000.tif") << "";
+  EXPECT_EQ(s.InputFrameName(7), in + "/t007.tif");
 }
 
 TEST(FrameSequence, RefusesIndicesPastTheLastFrame) {
