@@ -129,6 +129,26 @@ void WriteWithLibtiff(const std::string& name, uint16_t compression, bool tiled,
   TIFFClose(tif);
 }
 
+TEST(TiffIo, RefusesHyperstacksWithTheCountNamed) {
+  ScratchDir dir;
+  const std::string name = dir / "two_channels.tif";
+  const std::vector<uint16_t> pixels(8 * 4, 7);
+  for (int page = 0; page < 2; ++page)
+    WriteWithLibtiff(name, COMPRESSION_NONE, false, page == 0 ? "w" : "a", pixels, 8, 4);
+  TIFF* tif = TIFFOpen(name.c_str(), "r+");
+  ASSERT_NE(tif, nullptr);
+  TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, "ImageJ=1.53t\nimages=2\nchannels=2\n");
+  TIFFRewriteDirectory(tif);
+  TIFFClose(tif);
+  Image3d<unsigned short> image;
+  try {
+    image.ReadImage(name.c_str());
+    FAIL() << "two channels read as slices";
+  } catch (const voxa::IOException& e) {
+    EXPECT_NE(std::string(e.what()).find("holds 2 channels"), std::string::npos) << e.what();
+  }
+}
+
 TEST(TiffIo, ReadsFilesOfOtherWriters) {
   ScratchDir dir;
   const uint32_t w = 40, h = 21;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <type_traits>
@@ -41,6 +42,19 @@ struct PageStack {
   Resolution resolution;
 };
 
+// An ImageJ hyperstack interleaves channels or time points with the z slices; read as slices it
+// would give a plainly wrong image, so it is refused with the count named.
+void RefuseHyperstacks(const Description& description, const std::string& path) {
+  for (const auto& [key, what] : {std::pair{"channels", "channels"}, {"frames", "time points"}}) {
+    const auto it = description.find(key);
+    if (it == description.end()) continue;
+    const long count = std::strtol(it->second.c_str(), nullptr, 10);
+    if (count > 1)
+      throw IOException("'" + path + "' holds " + std::to_string(count) + " " + what +
+                        " (an ImageJ hyperstack): a frame file must hold one channel at one time");
+  }
+}
+
 PageStack ScanPages(TiffFile& file) {
   TIFF* tif = file.get();
   PageStack stack;
@@ -49,6 +63,7 @@ PageStack ScanPages(TiffFile& file) {
   if (TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text))
     stack.description = tiff::ParseDescription(text);
   stack.resolution = tiff::ReadResolution(tif, stack.description);
+  RefuseHyperstacks(stack.description, file.path());
   do {
     const PageLayout page = tiff::ReadLayout(file);
     if (page.reduced) continue;
