@@ -1,4 +1,4 @@
-// FlattenBackground: block percentiles by selection, then a bilinear surface through the block
+// UnevenBackground: block percentiles by selection, then a bilinear surface through the block
 // centres (constant beyond the outer centres).
 #include "background_flattening.h"
 
@@ -26,8 +26,9 @@ constexpr size_t kSampleStep = 2;
 
 }  // namespace
 
-void FlattenBackground(float* data, size_t nx, size_t ny, size_t nz) {
-  if (nx == 0 || ny == 0 || nz == 0) return;
+std::optional<std::vector<float>> UnevenBackground(const float* data, size_t nx, size_t ny,
+                                                   size_t nz) {
+  if (nx == 0 || ny == 0 || nz == 0) return std::nullopt;
   const size_t size = std::max(kMinBlock, (std::max(nx, ny) + kBlockFraction - 1) / kBlockFraction);
   const size_t bx = (nx + size - 1) / size, by = (ny + size - 1) / size;
   std::vector<float> level(bx * by), noise(bx * by), block;
@@ -51,7 +52,8 @@ void FlattenBackground(float* data, size_t nx, size_t ny, size_t nz) {
   const auto middle = noise.begin() + static_cast<ptrdiff_t>(noise.size() / 2);
   std::nth_element(noise.begin(), middle, noise.end());
   const auto [low, high] = std::minmax_element(level.begin(), level.end());
-  if (!(*high - *low > kMinUnevenness * *middle)) return;
+  if (!(*high - *low > kMinUnevenness * *middle)) return std::nullopt;
+  std::vector<float> background(nx * ny);
   std::vector<std::pair<size_t, float>> across(nx);
   for (size_t x = 0; x < nx; ++x) across[x] = Between(x, size, bx);
   for (size_t y = 0; y < ny; ++y) {
@@ -62,10 +64,16 @@ void FlattenBackground(float* data, size_t nx, size_t ny, size_t nz) {
       const size_t i1 = std::min(i + 1, bx - 1);
       const float top = level[j * bx + i] * (1 - wx) + level[j * bx + i1] * wx;
       const float bottom = level[j1 * bx + i] * (1 - wx) + level[j1 * bx + i1] * wx;
-      const float background = top * (1 - wy) + bottom * wy;
-      for (size_t z = 0; z < nz; ++z) data[(z * ny + y) * nx + x] -= background;
+      background[y * nx + x] = top * (1 - wy) + bottom * wy;
     }
   }
+  return background;
+}
+
+void SubtractBackground(float* data, const std::vector<float>& background, size_t nx, size_t ny,
+                        size_t nz) {
+  for (size_t z = 0; z < nz; ++z)
+    for (size_t k = 0; k < nx * ny; ++k) data[z * nx * ny + k] -= background[k];
 }
 
 }  // namespace voxa::algo

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
+#include <vector>
 
 namespace voxa::algo {
 
@@ -24,9 +26,13 @@ constexpr double kBackgroundPercentile = 0.2;
 constexpr double kMinUnevenness = 6.0;
 constexpr double kPercentileToMedian = 0.8416;
 
-// Subtracts an uneven background from the nx * ny * nz values (x fastest); blocks span every
-// slice. Cost: two selections per block and, when the background is uneven, one pass over the
-// values.
-void FlattenBackground(float* data, size_t nx, size_t ny, size_t nz);
+// The background of the nx * ny * nz values (x fastest) when it is uneven: one level per (x, y),
+// blocks spanning every slice; empty when it is even. Cost: two selections per block.
+std::optional<std::vector<float>> UnevenBackground(const float* data, size_t nx, size_t ny,
+                                                   size_t nz);
+
+// Subtracts a background from UnevenBackground from every slice of the values. One pass.
+void SubtractBackground(float* data, const std::vector<float>& background, size_t nx, size_t ny,
+                        size_t nz);
 
 }  // namespace voxa::algo
