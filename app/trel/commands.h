@@ -69,8 +69,9 @@ struct TrackOptions {
   uint64_t max_iter = 50, overlap = 3, border = 0;
   std::optional<uint64_t> min_size;  // empty: 100 voxels in 2D, 500 in 3D
   bool json = false;
+  std::string progress = "auto";  // auto: on a terminal only; always: a plain line in a log too
 };
-// `terminal`: a progress line goes to `err` after every frame.
+// `terminal`: whether `err` is a terminal, where the progress line is rewritten in place.
 int RunTrack(const TrackOptions& options, std::ostream& out, std::ostream& err, bool terminal);
 void AddTrackCommand(CLI::App& app, CommandContext& context);
 

@@ -2,23 +2,33 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace trel::tool {
 
-ProgressLine::ProgressLine(std::ostream& err, std::string what)
-    : err_(err), what_(std::move(what)), start_(std::chrono::steady_clock::now()) {}
+namespace {
+constexpr uint64_t kLogSteps = 10;  // lines of a log: one every tenth of the run
+}  // namespace
+
+ProgressLine::ProgressLine(std::ostream& err, std::string what, Style style)
+    : err_(err), what_(std::move(what)), style_(style), start_(std::chrono::steady_clock::now()) {}
 
 double ProgressLine::ElapsedSeconds() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
 void ProgressLine::Update(uint64_t frame, uint64_t count) {
-  const double elapsed = ElapsedSeconds();
+  if (style_ == Style::kNone || count == 0) return;
   const uint64_t done = frame + 1;
+  const uint64_t tenths = done * kLogSteps / count;
+  if (style_ == Style::kLog && tenths == logged_tenths_) return;
+  logged_tenths_ = tenths;
+  const double elapsed = ElapsedSeconds();
   const double left = done < count ? elapsed / double(done) * double(count - done) : 0.0;
-  err_ << "\r" << what_ << ": frame " << done << "/" << count << ", " << ClockText(elapsed)
-       << " elapsed, about " << ClockText(left) << " left   " << std::flush;
-  started_ = true;
+  err_ << (style_ == Style::kLine ? "\r" : "") << what_ << ": frame " << done << "/" << count
+       << ", " << ClockText(elapsed) << " elapsed, about " << ClockText(left) << " left"
+       << (style_ == Style::kLine ? "   " : "\n") << std::flush;
+  started_ = style_ == Style::kLine;
 }
 
 void ProgressLine::Finish() {

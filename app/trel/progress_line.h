@@ -1,5 +1,6 @@
-// A one-line progress report on a terminal: frames done, elapsed time and the time left,
-// estimated from the mean time per frame so far. Rewrites its line in place with "\r".
+// A progress report: frames done, elapsed time and the time left, estimated from the mean time
+// per frame so far. On a terminal one line is rewritten in place with "\r"; in a log (a file, a
+// cluster's job output) a plain line is added every tenth of the run.
 #pragma once
 
 #include <chrono>
@@ -11,7 +12,9 @@ namespace trel::tool {
 
 class ProgressLine {
  public:
-  ProgressLine(std::ostream& err, std::string what);
+  enum class Style { kNone, kLine, kLog };
+
+  ProgressLine(std::ostream& err, std::string what, Style style = Style::kLine);
   // Frame `frame` (0-based) of `count` is done.
   void Update(uint64_t frame, uint64_t count);
   // Ends the line, if one was started.
@@ -21,6 +24,8 @@ class ProgressLine {
  private:
   std::ostream& err_;
   std::string what_;
+  Style style_;
+  uint64_t logged_tenths_ = 0;
   std::chrono::steady_clock::time_point start_;
   bool started_ = false;
 };

@@ -138,10 +138,13 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
   return RunReporting("track", err, [&] {
     PrepareFolders(o);
     const Sequence s = FindSequence(o);
-    ProgressLine progress(err, "trel track");
-    const ProgressCallback report = [&](uint64_t i, uint64_t n) {
-      if (terminal) progress.Update(i, n);
-    };
+    using Style = ProgressLine::Style;
+    const Style style = o.progress == "never"    ? Style::kNone
+                        : terminal               ? Style::kLine
+                        : o.progress == "always" ? Style::kLog
+                                                 : Style::kNone;
+    ProgressLine progress(err, "trel track", style);
+    const ProgressCallback report = [&](uint64_t i, uint64_t n) { progress.Update(i, n); };
     try {
       RunMethod(o, s, report);
     } catch (const Error& e) {
@@ -220,6 +223,12 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
       ->capture_default_str()
       ->check(kCount);
   sub->add_flag("--json", o->json, "Print a JSON summary of the run instead of a sentence");
+  sub->add_option("--progress", o->progress,
+                  "Progress on standard error: auto (a line rewritten in place on a terminal), "
+                  "always (where there is no terminal, a plain line every tenth of the run), "
+                  "never")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"auto", "always", "never"}));
   sub->callback([&context, o, frames, slices, min_size, fg_weight, frames_option, slices_option,
                  min_size_option, curv_option, fg_option, bg_option] {
     TrackOptions run = *o;

@@ -158,6 +158,27 @@ TEST(TrackCommand, FourDigitFrameNamesGiveFourDigitMasks) {
   EXPECT_EQ(Tool({"validate", (dir / "res")}), 0);
 }
 
+TEST(TrackCommand, ProgressInALogIsAPlainLineEveryTenthOfTheRun) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "64", "--frames", "20", "--cells", "2"}),
+            0);
+  tool::TrackOptions o;
+  o.in = dir.path() / "01";
+  o.out = dir.path() / "res";
+  std::ostringstream out, err;
+  for (const std::string mode : {"auto", "never"}) {
+    o.progress = mode;
+    ASSERT_EQ(tool::RunTrack(o, out, err, false), 0);
+    EXPECT_EQ(err.str(), "") << mode;  // no terminal: nothing unless asked
+  }
+  o.progress = "always";
+  ASSERT_EQ(tool::RunTrack(o, out, err, false), 0);
+  const std::string log = err.str();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 10) << log;
+  EXPECT_EQ(log.find('\r'), std::string::npos);
+  EXPECT_NE(log.find("trel track: frame 20/20, "), std::string::npos) << log;
+}
+
 TEST(TrackCommand, AGapInTheFrameNumbersIsNamed) {
   ScratchDir dir;
   ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "64", "--frames", "5", "--cells", "2"}),
