@@ -14,6 +14,7 @@
 #include "label_image.h"
 #include "mask_lineage.h"
 #include "option_checks.h"
+#include "output_lock.h"
 #include "progress_line.h"
 #include "stack_outlines.h"
 #include "track_file.h"
@@ -138,6 +139,8 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
   return RunReporting("track", err, [&] {
     PrepareFolders(o);
     const Sequence s = FindSequence(o);
+    const OutputLock lock(o.out);
+    RemoveStaleTemporaries(o.out);
     using Style = ProgressLine::Style;
     const Style style = o.progress == "never"    ? Style::kNone
                         : terminal               ? Style::kLine

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "commands.h"
+#include "output_lock.h"
 #include "support/test_support.h"
 #include "track_file.h"
 
@@ -177,6 +179,24 @@ TEST(TrackCommand, ProgressInALogIsAPlainLineEveryTenthOfTheRun) {
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 10) << log;
   EXPECT_EQ(log.find('\r'), std::string::npos);
   EXPECT_NE(log.find("trel track: frame 20/20, "), std::string::npos) << log;
+}
+
+TEST(TrackCommand, ASecondRunIntoTheSameFolderIsRefused) {
+  ScratchDir dir;
+  ASSERT_EQ(Tool({"synth", dir.path().string(), "--size", "64", "--frames", "3", "--cells", "2"}),
+            0);
+  std::filesystem::create_directories(dir / "res");
+  // An interrupted run's temporaries, cleared by the next run that holds the folder.
+  for (const char* stale : {".mask001.tif.4242.0.0badf00d.part", "res_track.txt.part-4242-3"})
+    std::ofstream(dir / (std::string("res/") + stale)) << "half";
+  {
+    const tool::OutputLock held(dir / "res");
+    EXPECT_EQ(Tool({"track", (dir / "01"), (dir / "res")}), tool::kExitCannotCreate);
+    EXPECT_FALSE(std::filesystem::exists(dir / "res/mask000.tif"));
+  }
+  ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res")}), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "res/.mask001.tif.4242.0.0badf00d.part"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "res/res_track.txt.part-4242-3"));
 }
 
 TEST(TrackCommand, AGapInTheFrameNumbersIsNamed) {

@@ -63,7 +63,7 @@ class TemporaryFile {
       snprintf(suffix, sizeof suffix, ".%d.%u.%08x.part", static_cast<int>(getpid()),
                counter.fetch_add(1), rd());
       path_ = dir + "." + base + suffix;
-      fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
       if (fd_ < 0 && errno != EEXIST) break;
     }
     if (fd_ < 0)
