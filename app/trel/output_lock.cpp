@@ -40,7 +40,7 @@ OutputLock::OutputLock(const std::filesystem::path& folder) {
     close(fd_);
     fd_ = -1;
     throw ToolError(kExitCannotCreate, folder.string() + " is in use by another trel track run (" +
-                                    holder + "); wait for it or choose another folder");
+                                           holder + "); wait for it or choose another folder");
   }
   const std::string pid = std::to_string(getpid()) + "\n";
   if (ftruncate(fd_, 0) != 0 || pwrite(fd_, pid.data(), pid.size(), 0) < 0) {
