@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <regex>
 #include <string>
 
 #include "tool_error.h"
@@ -26,6 +25,26 @@ std::string Holder(int fd) {
   std::string pid = n > 0 ? std::string(text, static_cast<size_t>(n)) : "";
   pid.erase(pid.find_last_not_of(" \n") + 1);
   return pid.empty() ? "an unknown process" : "process " + pid;
+}
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// ".maskTTT.tif.<pid>.<n>.<8 hex>.part" (the image library's) or "<name>.part-<pid>-<n>" (the
+// tool's own).
+bool IsTemporary(const std::string& name) {
+  const std::string image_suffix = ".part";
+  if (name.rfind(".mask", 0) == 0 && name.size() > image_suffix.size() &&
+      name.compare(name.size() - image_suffix.size(), image_suffix.size(), image_suffix) == 0 &&
+      name.find(".tif.") != std::string::npos)
+    return true;
+  const size_t part = name.rfind(".part-");
+  if (part == std::string::npos || part == 0) return false;
+  const std::string rest = name.substr(part + 6);
+  const size_t dash = rest.find('-');
+  return dash != std::string::npos && AllDigits(rest.substr(0, dash)) &&
+         AllDigits(rest.substr(dash + 1));
 }
 
 }  // namespace
@@ -53,13 +72,11 @@ OutputLock::~OutputLock() {
 }
 
 size_t RemoveStaleTemporaries(const std::filesystem::path& folder) {
-  static const std::regex kTemporary(
-      R"((\.mask\d+\.tif\.\d+\.\d+\.[0-9a-f]{8}\.part)|(.+\.part-\d+-\d+))");
   size_t removed = 0;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     if (!entry.is_regular_file(error) && !entry.is_symlink(error)) continue;
-    if (!std::regex_match(entry.path().filename().string(), kTemporary)) continue;
+    if (!IsTemporary(entry.path().filename().string())) continue;
     if (std::filesystem::remove(entry.path(), error)) ++removed;
   }
   return removed;
