@@ -70,6 +70,17 @@ std::optional<std::vector<float>> UnevenBackground(const float* data, size_t nx,
   return background;
 }
 
+IntensityLift LiftWithoutBackground(const unsigned short* given, float* values, size_t nx,
+                                    size_t ny, size_t nz) {
+  const size_t n = nx * ny * nz;
+  const auto background = UnevenBackground(values, nx, ny, nz);
+  if (!background) return IntensityLift::Of(given, n);
+  SubtractBackground(values, *background, nx, ny, nz);
+  std::vector<float> flat(given, given + n);
+  SubtractBackground(flat.data(), *background, nx, ny, nz);
+  return IntensityLift::OfFloat(flat.data(), n);
+}
+
 void SubtractBackground(float* data, const std::vector<float>& background, size_t nx, size_t ny,
                         size_t nz) {
   for (size_t z = 0; z < nz; ++z)

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "intensity_lift.h"
+
 namespace voxa::algo {
 
 // Blocks are an eighth of the frame's larger side across, and at least kMinBlock voxels: a frame
@@ -30,6 +32,13 @@ constexpr double kPercentileToMedian = 0.8416;
 // blocks spanning every slice; empty when it is even. Cost: two selections per block.
 std::optional<std::vector<float>> UnevenBackground(const float* data, size_t nx, size_t ny,
                                                    size_t nz);
+
+// Takes an uneven background out of `values` (measured on them, nx * ny * nz of them) and gives
+// the lift's scale: that of the grey values `given` as they are when the background is even, else
+// of `given` less the same background, so that both steps see one scale. Cost: that of
+// UnevenBackground, and when it finds one, two passes and a copy of `given`.
+IntensityLift LiftWithoutBackground(const unsigned short* given, float* values, size_t nx,
+                                    size_t ny, size_t nz);
 
 // Subtracts a background from UnevenBackground from every slice of the values. One pass.
 void SubtractBackground(float* data, const std::vector<float>& background, size_t nx, size_t ny,

@@ -17,13 +17,8 @@ void GrayToFloatNormalized(const Image3d<unsigned short>& in, Image3d<float>& ou
   out.SetDescription(in.GetDescription());
   if (in.IsEmpty()) return;
   std::copy(in.begin(), in.end(), out.begin());
-  const size_t nx = in.GetSizeX(), ny = in.GetSizeY(), nz = in.GetSizeZ();
-  const auto background = algo::UnevenBackground(out.begin(), nx, ny, nz);
-  algo::IntensityLift lift = algo::IntensityLift::Of(in.begin(), in.GetImageSize());
-  if (background) {
-    algo::SubtractBackground(out.begin(), *background, nx, ny, nz);
-    lift = algo::IntensityLift::OfFloat(out.begin(), in.GetImageSize());
-  }
+  const algo::IntensityLift lift = algo::LiftWithoutBackground(
+      in.begin(), out.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
   if (lift.Flat()) {
     std::fill(out.begin(), out.end(), 0.0f);
     return;

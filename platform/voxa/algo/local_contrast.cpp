@@ -76,23 +76,12 @@ LocalContrast::Rings LocalContrast::FindRings(const std::vector<unsigned short>&
         }
       }
   });
-  // Layer 1: background face neighbours of the pieces; then outwards layer by layer.
+  // Outwards from the pieces layer by layer; layer 0 is the pieces themselves.
   std::vector<size_t> layer, next;
   grid_.ForEachVoxel([&](size_t, size_t p) {
-    if (labels[p] == 0) return;
-    for (const ptrdiff_t o : face_) {
-      const size_t q = p + o;
-      if (labels[q] != 0 || rings.depth[q] == kOutside || rings.depth[q] == kContested) continue;
-      if (rings.depth[q] == 0) {
-        rings.depth[q] = 1;
-        rings.id[q] = rings.id[p];
-        layer.push_back(q);
-      } else if (rings.id[q] != rings.id[p]) {
-        rings.depth[q] = kContested;
-      }
-    }
+    if (labels[p] != 0) layer.push_back(p);
   });
-  for (int d = 2; d <= ring_to_ && !layer.empty(); ++d) {
+  for (int d = 1; d <= ring_to_ && !layer.empty(); ++d) {
     next.clear();
     for (const size_t p : layer) {
       if (rings.depth[p] == kContested) continue;

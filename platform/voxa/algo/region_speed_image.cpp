@@ -3,7 +3,6 @@
 // low intensities.
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "background_flattening.h"
 #include "intensity_lift.h"
@@ -29,16 +28,8 @@ void RegionSpeedImage(const Image3d<unsigned short>& in, Image3d<float>& out) {
   algo::GaussianSmoothVolume(out.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ(),
                              kSmoothingSigma,
                              algo::DepthSigma(kSmoothingSigma, in.GetResolution()));
-  const size_t nx = in.GetSizeX(), ny = in.GetSizeY(), nz = in.GetSizeZ();
-  const auto background = algo::UnevenBackground(out.begin(), nx, ny, nz);
-  algo::IntensityLift lift = algo::IntensityLift::Of(in.begin(), in.GetImageSize());
-  if (background) {
-    // The scale comes from the grey values as given, less the background, as for an even one.
-    algo::SubtractBackground(out.begin(), *background, nx, ny, nz);
-    std::vector<float> given(in.begin(), in.end());
-    algo::SubtractBackground(given.data(), *background, nx, ny, nz);
-    lift = algo::IntensityLift::OfFloat(given.data(), given.size());
-  }
+  const algo::IntensityLift lift = algo::LiftWithoutBackground(
+      in.begin(), out.begin(), in.GetSizeX(), in.GetSizeY(), in.GetSizeZ());
   if (lift.Flat()) {
     std::fill(out.begin(), out.end(), 0.0f);
     return;
