@@ -30,11 +30,6 @@ void RequireFolder(const std::filesystem::path& folder, const char* what) {
                     std::string(what) + " folder " + folder.string() + " does not exist");
 }
 
-bool SameSize(const LabelImage& a, const LabelImage& b) {
-  return a.GetSizeX() == b.GetSizeX() && a.GetSizeY() == b.GetSizeY() &&
-         a.GetSizeZ() == b.GetSizeZ();
-}
-
 void RequireSameSize(const LabelImage& mask, const std::filesystem::path& mask_file,
                      const LabelImage& reference, const std::filesystem::path& reference_file) {
   if (!SameSize(mask, reference))
