@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,16 @@ constexpr uint64_t kLargestLabel = 65535;  // the most a 16-bit mask holds
 // stacks).
 constexpr float kImageNeckRatio = 0.85f;
 constexpr float kStackNeckRatio = 0.8f;
+// A division is real when at least two daughters (or their own descendants) are still there in
+// the frame after it; a piece that parts from a cell for a single frame is a passing fragment of
+// the cut, not a daughter. Daughters born in the last frame cannot be checked and count.
+constexpr uint64_t kMinDaughterFrames = 3;
+// Each pass that withdraws passing divisions may reveal others; a few passes settle it.
+constexpr int kMaxPasses = 4;
 
 using Pieces = voxa::LabeledImage3d<unsigned short, unsigned short>;
 using Labels = std::vector<uint16_t>;
+using LabelAt = std::pair<uint64_t, uint16_t>;  // frame, input label
 
 // Pieces of one label that are matched as a whole: one kept piece, or every piece of a label
 // that has no kept piece.
@@ -57,8 +65,12 @@ uint64_t Overlap(const OverlapTable& table, uint16_t piece, uint16_t track) {
 // labels (its tracks alive in the previous frame) and the lineage of all output labels.
 class DivisionSplitter {
  public:
-  DivisionSplitter(const std::filesystem::path& folder, uint64_t largest_label, uint64_t min_size)
-      : folder_(folder.string()), next_fresh_(largest_label + 1), min_size_(min_size) {}
+  DivisionSplitter(const std::filesystem::path& folder, uint64_t largest_label, uint64_t min_size,
+                   std::set<LabelAt> withdrawn)
+      : folder_(folder.string()),
+        next_fresh_(largest_label + 1),
+        min_size_(min_size),
+        withdrawn_(std::move(withdrawn)) {}
 
   // Gives frame t's pieces their output labels in `mask`; returns whether any label changed.
   // O(voxels + pieces log pieces).
@@ -81,6 +93,25 @@ class DivisionSplitter {
     std::vector<TrackLine> lines;
     for (const auto& [label, track] : tracks_) lines.push_back(track);
     return lines;
+  }
+
+  // The divisions of this pass whose daughters do not last (see kMinDaughterFrames) in a run of
+  // `frames` frames, added to those withdrawn before.
+  std::set<LabelAt> PassingDivisions(uint64_t frames) const {
+    std::map<uint64_t, uint64_t> lasts;  // output label -> last frame of it or a descendant
+    for (auto it = tracks_.rbegin(); it != tracks_.rend(); ++it) {  // daughters after mothers
+      uint64_t& last = lasts[it->first];
+      last = std::max(last, it->second.end);
+      if (it->second.parent) lasts[it->second.parent] = std::max(lasts[it->second.parent], last);
+    }
+    std::set<LabelAt> passing = withdrawn_;
+    for (const auto& [at, daughters] : divisions_) {
+      const uint64_t needed = std::min(at.first + kMinDaughterFrames - 1, frames - 1);
+      const auto lasting = std::count_if(daughters.begin(), daughters.end(),
+                                         [&](uint16_t d) { return lasts.at(d) >= needed; });
+      if (lasting < 2) passing.insert(at);
+    }
+    return passing;
   }
 
  private:
@@ -123,7 +154,7 @@ class DivisionSplitter {
     if (known == active_.end())
       Begin(t, label, units);
     else
-      Continue(t, known->second, units, table);
+      Continue({t, label}, known->second, units, table);
     Labels outputs;
     for (const Unit& u : units) {
       outputs.push_back(u.output);
@@ -149,20 +180,24 @@ class DivisionSplitter {
     }
   }
 
-  // Each unit claims one active track; a track claimed by several units divides into them.
-  void Continue(uint64_t t, const Labels& active, std::vector<Unit>& units,
+  // Each unit claims one active track; a track claimed by several units divides into them,
+  // unless that division was found passing, when they all stay the track.
+  void Continue(LabelAt at, const Labels& active, std::vector<Unit>& units,
                 const OverlapTable& table) {
+    const uint64_t t = at.first;
     std::map<uint16_t, std::vector<Unit*>> claims;
     for (Unit& u : units) claims[Match(u, active, table)].push_back(&u);
     for (auto& [track, claimants] : claims) {
-      if (claimants.size() == 1) {
-        claimants.front()->output = track;
+      if (claimants.size() == 1 || withdrawn_.count(at)) {
+        for (Unit* u : claimants) u->output = track;
         tracks_[track].end = t;
         continue;
       }
+      Labels& daughters = divisions_[at];
       for (Unit* u : claimants) {
         u->output = Fresh();
         tracks_[u->output] = TrackLine{u->output, t, t, track, 0};
+        daughters.push_back(u->output);
       }
     }
   }
@@ -205,6 +240,8 @@ class DivisionSplitter {
   std::string folder_;
   uint64_t next_fresh_;
   uint64_t min_size_;
+  std::set<LabelAt> withdrawn_;           // passing divisions found by earlier passes
+  std::map<LabelAt, Labels> divisions_;   // this pass's divisions -> their daughters
   std::map<uint16_t, Labels> active_;     // input label -> its tracks alive in the previous frame
   std::map<uint64_t, TrackLine> tracks_;  // output label -> its track
   Pieces pieces_;
@@ -238,14 +275,27 @@ void SplitDivisionsAndWriteLineage(const std::filesystem::path& folder, uint64_t
   const std::filesystem::path lineage = folder / "res_track.txt";
   RemoveOldLineage(lineage);
   LabelImage mask;
-  DivisionSplitter splitter(folder, LargestLabel(masks, frames, mask), min_size);
-  for (uint64_t t = 0; t < frames; ++t) {
-    ReadLabelImage(masks.Name(t), mask);
-    const float ratio = mask.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
-    const bool cut = voxa::CutNarrowNecks(mask, ratio) > 0;
-    if (splitter.Relabel(t, masks.Name(t), mask) || cut) WriteLabelImage(masks.Name(t), mask);
+  const uint64_t largest = LargestLabel(masks, frames, mask);
+  // Trial passes find the passing divisions; the last pass writes the masks.
+  std::set<LabelAt> withdrawn;
+  for (int pass = 1;; ++pass) {
+    const bool last = pass == kMaxPasses;
+    DivisionSplitter splitter(folder, largest, min_size, withdrawn);
+    for (uint64_t t = 0; t < frames; ++t) {
+      ReadLabelImage(masks.Name(t), mask);
+      const float ratio = mask.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
+      const bool cut = voxa::CutNarrowNecks(mask, ratio) > 0;
+      if ((splitter.Relabel(t, masks.Name(t), mask) || cut) && last)
+        WriteLabelImage(masks.Name(t), mask);
+    }
+    if (last) {
+      WriteTrackFile(lineage, splitter.Tracks());
+      return;
+    }
+    std::set<LabelAt> passing = splitter.PassingDivisions(frames);
+    if (passing == withdrawn) pass = kMaxPasses - 1;  // settled: the next pass writes
+    withdrawn = std::move(passing);
   }
-  WriteTrackFile(lineage, splitter.Tracks());
 }
 
 }  // namespace trel::tool

@@ -3,7 +3,8 @@
 // is cut at its narrow necks and split into its connected pieces; pieces large enough to be cells
 // are matched to the label's tracks by their overlap with the previous frame, and two or more
 // pieces matched to one track end it and begin one daughter track each, so that every label of the
-// result is one cell.
+// result is one cell. A division stands only when two of its daughters last into the frames after
+// it; pieces that part from a cell for a frame or two stay that cell.
 #pragma once
 
 #include <cstdint>

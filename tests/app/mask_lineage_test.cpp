@@ -125,30 +125,42 @@ TEST(MaskLineage, ASmallFragmentIsNoDivisionAndFollowsTheLargestPiece) {
 
 TEST(MaskLineage, DaughtersThatTouchAgainGoOnAsTheOneWithTheLargerOverlap) {
   ScratchDir dir;
-  Split(dir,
-        {{"1111111", "1111111"},
-         {"111.111", "11...11"},
-         {"1111...", "1111111"},
-         {"1111...", "1111111"}},
-        2);
-  EXPECT_EQ(Lineage(dir), (std::vector<Track>{{1, 0, 0, 0}, {2, 1, 3, 1}, {3, 1, 1, 1}}));
+  const Drawing apart = {"111.111", "11...11"};
+  Split(dir, {{"1111111", "1111111"}, apart, apart, apart, {"1111...", "1111111"}}, 2);
+  EXPECT_EQ(Lineage(dir), (std::vector<Track>{{1, 0, 0, 0}, {2, 1, 4, 1}, {3, 1, 3, 1}}));
   EXPECT_EQ(Mask(dir, 1), (Drawing{"222.333", "22...33"}));
-  EXPECT_EQ(Mask(dir, 3), (Drawing{"2222...", "2222222"}));
+  EXPECT_EQ(Mask(dir, 4), (Drawing{"2222...", "2222222"}));
 }
 
 TEST(MaskLineage, EqualOverlapsGoToTheLowerLabelAndNoOverlapToTheLargerTrack) {
   {
     ScratchDir dir;
-    Split(dir, {{"1111"}, {"1..1"}, {"1111"}}, 1);
-    EXPECT_EQ(Lineage(dir), (std::vector<Track>{{1, 0, 0, 0}, {2, 1, 2, 1}, {3, 1, 1, 1}}));
-    EXPECT_EQ(Mask(dir, 2), (Drawing{"2222"}));
+    Split(dir, {{"1111"}, {"1..1"}, {"1..1"}, {"1..1"}, {"1111"}}, 1);
+    EXPECT_EQ(Lineage(dir), (std::vector<Track>{{1, 0, 0, 0}, {2, 1, 4, 1}, {3, 1, 3, 1}}));
+    EXPECT_EQ(Mask(dir, 4), (Drawing{"2222"}));
   }
   {
     ScratchDir dir;
-    Split(dir, {{"111111"}, {"1..111"}, {".11..."}}, 1);
-    EXPECT_EQ(Lineage(dir), (std::vector<Track>{{1, 0, 0, 0}, {2, 1, 1, 1}, {3, 1, 2, 1}}));
-    EXPECT_EQ(Mask(dir, 2), (Drawing{".33..."}));
+    Split(dir, {{"111111"}, {"1..111"}, {"1..111"}, {"1..111"}, {".11..."}}, 1);
+    EXPECT_EQ(Lineage(dir), (std::vector<Track>{{1, 0, 0, 0}, {2, 1, 3, 1}, {3, 1, 4, 1}}));
+    EXPECT_EQ(Mask(dir, 4), (Drawing{".33..."}));
   }
+}
+
+TEST(MaskLineage, DaughtersThatDoNotLastThreeFramesAreNoDivision) {
+  ScratchDir dir;
+  // Frame 1: a piece parts from the cell for one frame; frames 3 to 4: the cell is in two
+  // pieces for two frames, which the last frame ends too early to tell, so that one counts.
+  Split(dir,
+        {{"1111..", "1111.."},
+         {"1111.1", "1111.1"},
+         {"1111..", "1111.."},
+         {"11..11", "11..11"},
+         {"11..11", "11..11"}},
+        2);
+  EXPECT_EQ(Lineage(dir), (std::vector<Track>{{1, 0, 2, 0}, {2, 3, 4, 1}, {3, 3, 4, 1}}));
+  EXPECT_TRUE(Untouched(dir, 1));
+  EXPECT_EQ(Mask(dir, 3), (Drawing{"22..33", "22..33"}));
 }
 
 TEST(MaskLineage, InAStackPiecesTouchingAtACornerAreOneCell) {
