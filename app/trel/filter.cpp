@@ -57,7 +57,7 @@ int RunFilter(const FilterOptions& o, std::ostream& out, std::ostream& err) {
       slices = *o.slices;
     } else if (count > 0) {
       LabelImage first;
-      ReadLabelImage(frames.Name(0), first);
+      ReadLabelImage(frames.Name(0), first, ImageKind::kFrame);
       slices = first.GetSizeZ();
     }
     try {

@@ -27,7 +27,7 @@ void Widen(const voxa::Image3d<unsigned char>& narrow, LabelImage& image) {
 
 }  // namespace
 
-int ReadLabelImage(const std::filesystem::path& file, LabelImage& image) {
+int ReadLabelImage(const std::filesystem::path& file, LabelImage& image, ImageKind kind) {
   if (!std::filesystem::exists(file))
     throw ToolError(kExitNoInput, "cannot read " + file.string() + " (no such file)");
   try {
@@ -42,8 +42,9 @@ int ReadLabelImage(const std::filesystem::path& file, LabelImage& image) {
       Widen(narrow, image);
       return kNarrowBits;
     }
-    throw ToolError(kExitDataError, file.string() + " is not an 8-bit or 16-bit label image (" +
-                                        voxa::VoxelTypeToString(type) + ")");
+    throw ToolError(kExitDataError, file.string() + " is not an 8-bit or 16-bit " +
+                                        (kind == ImageKind::kFrame ? "grey frame" : "label image") +
+                                        " (" + voxa::VoxelTypeToString(type) + ")");
   } catch (const voxa::IOException& e) {
     throw ToolError(kExitDataError, "cannot read " + file.string() + " (" + e.what() + ")");
   }

@@ -12,10 +12,14 @@ namespace trel::tool {
 
 using LabelImage = voxa::Image3d<unsigned short>;
 
+// What a file read is meant to be, as the refusal of a wrong one names it.
+enum class ImageKind { kLabels, kFrame };
+
 // Replaces `image` with the file's labels and returns the file's bits per voxel (8 or 16).
 // Throws ToolError: kExitNoInput for a missing file, kExitDataError for a file that is not an
 // 8-bit or 16-bit grey image or cannot be parsed.
-int ReadLabelImage(const std::filesystem::path& file, LabelImage& image);
+int ReadLabelImage(const std::filesystem::path& file, LabelImage& image,
+                   ImageKind kind = ImageKind::kLabels);
 
 // Writes a 16-bit image (LZW-compressed); the file appears only when completely written.
 // Throws ToolError(kExitIoError) when writing fails.

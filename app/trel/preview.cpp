@@ -35,7 +35,7 @@ bool ReadOutlines(const PreviewOptions& o, LabelImage& labels) {
 int RunPreview(const PreviewOptions& o, std::ostream& out, std::ostream& err) {
   return RunReporting("preview", err, [&] {
     LabelImage frame, labels;
-    ReadLabelImage(FrameFiles(o.data / o.sequence, "t").Name(o.frame), frame);
+    ReadLabelImage(FrameFiles(o.data / o.sequence, "t").Name(o.frame), frame, ImageKind::kFrame);
     const bool outlined = ReadOutlines(o, labels);
     if (outlined &&
         (labels.GetSizeX() != frame.GetSizeX() || labels.GetSizeY() != frame.GetSizeY() ||

@@ -27,7 +27,7 @@ void MoveStackOutlinesToEdges(const std::filesystem::path& in, const std::filesy
   for (uint64_t t = 0; t < frames; ++t) {
     ReadLabelImage(masks.Name(t), mask);
     if (mask.GetSizeZ() <= 1) return;  // every frame of a run has frame 0's size
-    ReadLabelImage(inputs.Name(t), grey);
+    ReadLabelImage(inputs.Name(t), grey, ImageKind::kFrame);
     if (!SameSize(grey, mask))
       throw ToolError(kExitDataError, inputs.Name(t).string() + " is " + SizeText(grey) +
                                           ", but its mask is " + SizeText(mask));

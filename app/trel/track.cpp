@@ -66,7 +66,7 @@ Sequence FindSequence(const TrackOptions& o) {
     s.slices = *o.slices;
   } else {
     LabelImage first;
-    ReadLabelImage(files.Name(0), first);
+    ReadLabelImage(files.Name(0), first, ImageKind::kFrame);
     s.slices = first.GetSizeZ();
   }
   s.min_size = o.min_size ? *o.min_size : (s.slices == 1 ? kMinSize2D : kMinSize3D);

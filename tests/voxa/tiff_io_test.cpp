@@ -149,6 +149,29 @@ TEST(TiffIo, RefusesHyperstacksWithTheCountNamed) {
   }
 }
 
+TEST(TiffIo, RefusesSeveralSamplesPerPixelWithTheCountNamed) {
+  ScratchDir dir;
+  const std::string name = dir / "rgb.tif";
+  TIFF* tif = TIFFOpen(name.c_str(), "w");
+  ASSERT_NE(tif, nullptr);
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 2);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  std::vector<unsigned char> row(4 * 3, 9);
+  for (uint32_t y = 0; y < 2; ++y) TIFFWriteScanline(tif, row.data(), y, 0);
+  TIFFClose(tif);
+  Image3d<unsigned char> image;
+  try {
+    image.ReadImage(name.c_str());
+    FAIL() << "three channels read";
+  } catch (const voxa::IOException& e) {
+    EXPECT_NE(std::string(e.what()).find("holds 3 channels"), std::string::npos) << e.what();
+  }
+}
+
 TEST(TiffIo, ReadsFilesOfOtherWriters) {
   ScratchDir dir;
   const uint32_t w = 40, h = 21;

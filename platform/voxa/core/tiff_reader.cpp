@@ -55,6 +55,13 @@ void RefuseHyperstacks(const Description& description, const std::string& path) 
   }
 }
 
+// Several samples per pixel are channels side by side (colour, or a multi-channel camera).
+void RefuseChannels(const PageLayout& layout, const std::string& path) {
+  if (layout.samples > 1)
+    throw IOException("'" + path + "' holds " + std::to_string(layout.samples) +
+                      " channels (samples per pixel): a frame file must hold one channel");
+}
+
 PageStack ScanPages(TiffFile& file) {
   TIFF* tif = file.get();
   PageStack stack;
@@ -64,6 +71,7 @@ PageStack ScanPages(TiffFile& file) {
     stack.description = tiff::ParseDescription(text);
   stack.resolution = tiff::ReadResolution(tif, stack.description);
   RefuseHyperstacks(stack.description, file.path());
+  RefuseChannels(stack.layout, file.path());
   do {
     const PageLayout page = tiff::ReadLayout(file);
     if (page.reduced) continue;
