@@ -1,7 +1,5 @@
-// Whole files or none: a file is written under a new temporary name beside it and renamed into
-// place once complete and on disk, so that a reader never sees a partial file under the name.
-// The temporary is created exclusively and never through a link: a link planted where the tool
-// writes cannot send its bytes to a file elsewhere.
+// Whole files or none, through the image library's temporary file (created exclusively, never
+// through a link, synced before it is renamed into place).
 #pragma once
 
 #include <filesystem>

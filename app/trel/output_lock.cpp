@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "tool_error.h"
+#include "voxa/temporary_file.h"
 
 namespace trel::tool {
 
@@ -27,27 +29,22 @@ std::string Holder(int fd) {
   return pid.empty() ? "an unknown process" : "process " + pid;
 }
 
-bool AllDigits(const std::string& text) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-// ".maskTTT.tif.<pid>.<n>.<8 hex>.part" (the image library's) or "<name>.part-<pid>-<n>" (the
-// tool's own).
-bool IsTemporary(const std::string& name) {
-  const std::string image_suffix = ".part";
-  if (name.rfind(".mask", 0) == 0 && name.size() > image_suffix.size() &&
-      name.compare(name.size() - image_suffix.size(), image_suffix.size(), image_suffix) == 0 &&
-      name.find(".tif.") != std::string::npos)
-    return true;
-  const size_t part = name.rfind(".part-");
-  if (part == std::string::npos || part == 0) return false;
-  const std::string rest = name.substr(part + 6);
-  const size_t dash = rest.find('-');
-  return dash != std::string::npos && AllDigits(rest.substr(0, dash)) &&
-         AllDigits(rest.substr(dash + 1));
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 }  // namespace
+
+bool IsTemporary(std::string_view name) {
+  if (voxa::IsTemporaryFileName(name)) return true;
+  // "<name>.part-<pid>-<n>": the tool's own temporaries before they went through the library's.
+  const size_t part = name.rfind(".part-");
+  if (part == std::string_view::npos || part == 0) return false;
+  const std::string_view rest = name.substr(part + 6);
+  const size_t dash = rest.find('-');
+  return dash != std::string_view::npos && AllDigits(rest.substr(0, dash)) &&
+         AllDigits(rest.substr(dash + 1));
+}
 
 OutputLock::OutputLock(const std::filesystem::path& folder) {
   const std::string name = (folder / kLockName).string();

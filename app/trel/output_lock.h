@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 
 namespace trel::tool {
 
@@ -22,8 +23,12 @@ class OutputLock {
   int fd_ = -1;
 };
 
-// Removes the temporary files of interrupted writes in `folder` (".maskTTT.tif.*.part",
-// "*.part-*"); call it only while holding the folder's lock. Returns how many went.
+// Whether a file name is that of a temporary file of an interrupted write (the image library's
+// temporary files, and the tool's own of earlier versions). Allocates nothing.
+bool IsTemporary(std::string_view name);
+
+// Removes the temporary files of interrupted writes in `folder` (see IsTemporary); call it only
+// while holding the folder's lock. Returns how many went.
 size_t RemoveStaleTemporaries(const std::filesystem::path& folder);
 
 }  // namespace trel::tool

@@ -11,6 +11,7 @@
 
 #include "commands.h"
 #include "frame_files.h"
+#include "interrupt_cleanup.h"
 #include "label_image.h"
 #include "mask_lineage.h"
 #include "option_checks.h"
@@ -32,7 +33,9 @@ void PrepareFolders(const TrackOptions& o) {
     throw ToolError(kExitNoInput, "input folder " + o.in.string() + " does not exist");
   std::filesystem::create_directories(o.out, error);
   if (error || !std::filesystem::is_directory(o.out))
-    throw ToolError(kExitCannotCreate, "cannot create folder " + o.out.string());
+    throw ToolError(kExitCannotCreate,
+                    "cannot create folder " + o.out.string() +
+                        (error ? " (" + error.message() + ")" : " (a file is in its place)"));
 }
 
 constexpr float kGraphCutCurvWeight = 1.0f;
@@ -75,6 +78,20 @@ Sequence FindSequence(const TrackOptions& o) {
   return s;
 }
 
+// The library builds every file name in a buffer of this many characters, its terminating zero
+// included: longer names are refused before any work rather than at the first write.
+constexpr size_t kNameBuffer = 1024;
+
+void CheckNameLengths(const TrackOptions& o, const Sequence& s) {
+  const std::filesystem::path input = FrameFiles(o.in, "t").Name(s.frames - 1);
+  const std::filesystem::path mask = FrameFiles(o.out, "mask").Name(s.frames - 1);
+  for (const auto& [name, code] : {std::pair{input, kExitNoInput}, {mask, kExitCannotCreate}})
+    if (name.string().size() >= kNameBuffer)
+      throw ToolError(code, name.string() + " is " + std::to_string(name.string().size()) +
+                                " characters long; names of frames and masks must stay below " +
+                                std::to_string(kNameBuffer));
+}
+
 // The library's message decides the status: a missing frame, a frame that cannot be written,
 // or bad data.
 ExitCode TrackErrorCode(const std::string& message, const std::filesystem::path& in) {
@@ -109,10 +126,18 @@ nlohmann::json Summary(const TrackOptions& o, const Sequence& s, double seconds)
 }
 
 // An earlier, longer run's masks beyond this run's last frame would make the folder a mixture.
+// Its lineage goes first, so that a run stopped at any point leaves a folder visibly incomplete.
 void RemoveLaterMasks(const TrackOptions& o, const Sequence& s) {
   const FrameFiles masks(o.out, "mask");
   const std::optional<uint64_t> last = masks.LastFrame();
-  for (uint64_t t = s.frames; last && t <= *last; ++t) {
+  if (!last || *last < s.frames) return;
+  std::error_code error;
+  std::filesystem::remove(o.out / "res_track.txt", error);
+  if (error)
+    throw ToolError(kExitCannotCreate, "cannot remove the earlier " +
+                                           (o.out / "res_track.txt").string() + " (" +
+                                           error.message() + ")");
+  for (uint64_t t = s.frames; t <= *last; ++t) {
     std::error_code error;
     std::filesystem::remove(masks.Name(t), error);
     if (error)
@@ -139,8 +164,11 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
   return RunReporting("track", err, [&] {
     PrepareFolders(o);
     const Sequence s = FindSequence(o);
+    CheckNameLengths(o, s);
     const OutputLock lock(o.out);
     RemoveStaleTemporaries(o.out);
+    const InterruptCleanup cleanup(o.out);
+    RemoveLaterMasks(o, s);
     using Style = ProgressLine::Style;
     const Style style = o.progress == "never"    ? Style::kNone
                         : terminal               ? Style::kLine
@@ -155,7 +183,6 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
       throw ToolError(TrackErrorCode(e.what(), o.in), e.what());
     }
     progress.Finish();
-    RemoveLaterMasks(o, s);
     const nlohmann::json summary = Summary(o, s, progress.ElapsedSeconds());
     if (o.json) {
       out << summary.dump(2) << "\n";

@@ -27,6 +27,8 @@ TEST(AtomicFileTest, PlantedLinksAreNotFollowed) {
   const std::filesystem::path file = dir.path() / "res_track.txt";
   const std::filesystem::path victim = dir.path() / "victim";
   std::ofstream(victim) << "precious";
+  // Links at every name of the first counts of this process (the random part aside, which the
+  // exclusive creation covers) and at the old-style names.
   for (int k = 0; k < 60; ++k)
     std::filesystem::create_symlink(
         victim, file.string() + ".part-" + std::to_string(getpid()) + "-" + std::to_string(k));

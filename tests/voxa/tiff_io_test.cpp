@@ -15,6 +15,7 @@
 #include "support/test_support.h"
 #include "voxa/exceptions.h"
 #include "voxa/image3d.h"
+#include "voxa/temporary_file.h"
 #include "voxa/voxel_type.h"
 
 namespace {
@@ -170,6 +171,26 @@ TEST(TiffIo, RefusesSeveralSamplesPerPixelWithTheCountNamed) {
   } catch (const voxa::IOException& e) {
     EXPECT_NE(std::string(e.what()).find("holds 3 channels"), std::string::npos) << e.what();
   }
+}
+
+TEST(TiffIo, TemporaryFilesAreKnownByNameAndGoUnlessCommitted) {
+  ScratchDir dir;
+  const std::string name = dir / "res_track.txt";
+  std::string temporary_name;
+  {
+    voxa::TemporaryFile temporary(name);
+    temporary_name = temporary.path();
+    temporary.Write("half");
+  }
+  EXPECT_FALSE(std::filesystem::exists(temporary_name));
+  EXPECT_FALSE(std::filesystem::exists(name));
+  const std::string base = std::filesystem::path(temporary_name).filename();
+  EXPECT_TRUE(voxa::IsTemporaryFileName(base)) << base;
+  for (const char* other : {"res_track.txt", ".res_track.txt.part", ".mask001.tif.12.3.part",
+                            ".mask001.tif.12.x.0badf00d.part", "mask001.tif.12.3.0badf00d.part"})
+    EXPECT_FALSE(voxa::IsTemporaryFileName(other)) << other;
+  voxa::WriteFileAtomically(name, "1 0 4 0\n");
+  EXPECT_EQ(std::filesystem::file_size(name), 8u);
 }
 
 TEST(TiffIo, ReadsFilesOfOtherWriters) {

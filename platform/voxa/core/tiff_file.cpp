@@ -64,8 +64,13 @@ TiffFile TiffFile::OpenForReading(const char* path) {
 TiffFile TiffFile::OpenForWriting(int fd, const char* path, const char* mode) {
   TiffFile file;
   file.path_ = path;
+  errno = 0;
   file.Open(mode, fd);
-  if (!file.tif_) file.Fail("Cannot create file");
+  if (!file.tif_) {
+    const int error = errno;
+    close(fd);  // libtiff owns the descriptor only once it has opened it
+    file.Fail("Cannot create file", error);
+  }
   return file;
 }
 
@@ -84,15 +89,19 @@ std::string TiffFile::TakeErrors() {
   return e;
 }
 
-void TiffFile::Fail(const std::string& what) {
-  throw IOException(what + " '" + path_ + "' (" + TakeErrors() + ")");
+void TiffFile::Fail(const std::string& what, int system_error) {
+  std::string cause = TakeErrors();
+  if (system_error != 0) cause += std::string(": ") + std::strerror(system_error);
+  throw IOException(what + " '" + path_ + "' (" + cause + ")");
 }
 
 void TiffFile::Close() {
   if (!tif_) return;
+  errno = 0;
   const bool flushed = TIFFFlush(tif_) == 1;
+  const int error = errno;
   TIFFClose(std::exchange(tif_, nullptr));
-  if (!flushed) Fail("Cannot finish writing file");
+  if (!flushed) Fail("Cannot finish writing file", error);
 }
 
 }  // namespace voxa::tiff

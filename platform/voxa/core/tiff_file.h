@@ -13,7 +13,8 @@ class TiffFile {
  public:
   // Opens `path` for reading; throws IOException naming the file and libtiff's cause.
   static TiffFile OpenForReading(const char* path);
-  // Takes over an open file descriptor for writing (mode "w" or "w8" for BigTIFF).
+  // Takes over an open file descriptor for writing (mode "w" or "w8" for BigTIFF); it is closed
+  // with the file, or at once when opening fails.
   static TiffFile OpenForWriting(int fd, const char* path, const char* mode);
 
   TiffFile(TiffFile&& other) noexcept;
@@ -26,8 +27,9 @@ class TiffFile {
   // libtiff's messages since the last call, joined; "unknown cause" when there were none.
   std::string TakeErrors();
   bool HasErrors() const { return errors_ && !errors_->empty(); }
-  // Throws IOException "<what> '<path>' (<libtiff errors>)".
-  [[noreturn]] void Fail(const std::string& what);
+  // Throws IOException "<what> '<path>' (<libtiff errors>)", followed by the system's text for
+  // `system_error` when it is not 0 (a full disk, a file-size limit).
+  [[noreturn]] void Fail(const std::string& what, int system_error = 0);
   // Flushes and closes; throws IOException when the final write fails.
   void Close();
 

@@ -19,6 +19,7 @@
 #include "tiff_metadata.h"
 #include "voxa/exceptions.h"
 #include "voxa/image3d.h"
+#include "voxa/temporary_file.h"
 
 namespace voxa {
 
@@ -47,45 +48,6 @@ struct SampleTraits<float> {
   using Stored = float;
   static constexpr uint16_t kBits = 32;
   static constexpr uint16_t kFormat = SAMPLEFORMAT_IEEEFP;
-};
-
-// A file next to `final_name`, created exclusively, removed again unless released.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::string& final_name) {
-    static std::atomic<unsigned> counter{0};
-    const size_t slash = final_name.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : final_name.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? final_name : final_name.substr(slash + 1);
-    std::random_device rd;
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-      char suffix[48];
-      snprintf(suffix, sizeof suffix, ".%d.%u.%08x.part", static_cast<int>(getpid()),
-               counter.fetch_add(1), rd());
-      path_ = dir + "." + base + suffix;
-      fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-      if (fd_ < 0 && errno != EEXIST) break;
-    }
-    if (fd_ < 0)
-      throw IOException("Cannot create file '" + final_name + "' (" + std::strerror(errno) + ")");
-  }
-  ~TemporaryFile() {
-    if (!path_.empty()) unlink(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  int fd() const { return fd_; }
-  const std::string& path() const { return path_; }
-  void MoveTo(const std::string& final_name) {
-    if (rename(path_.c_str(), final_name.c_str()) != 0)
-      throw IOException("Cannot write file '" + final_name + "' (" + std::strerror(errno) + ")");
-    path_.clear();
-  }
-
- private:
-  int fd_ = -1;
-  std::string path_;
 };
 
 template <class T>
@@ -129,11 +91,13 @@ void WriteSlice(TiffFile& file, const Image3d<T>& image, uint64_t z, bool compre
     for (size_t i = 0; i < rows * width; ++i)
       strip[i] = std::is_same_v<T, bool> ? static_cast<Stored>(from[i] ? 255 : 0)
                                          : static_cast<Stored>(from[i]);
+    errno = 0;
     if (TIFFWriteEncodedStrip(tif, static_cast<uint32_t>(s), strip.data(),
                               static_cast<tmsize_t>(rows * row_bytes)) < 0)
-      file.Fail("Cannot write image data to file");
+      file.Fail("Cannot write image data to file", errno);
   }
-  if (!TIFFWriteDirectory(tif)) file.Fail("Cannot write slice to file");
+  errno = 0;
+  if (!TIFFWriteDirectory(tif)) file.Fail("Cannot write slice to file", errno);
 }
 
 }  // namespace
@@ -154,12 +118,16 @@ void Image3d<T>::SaveImage(const char* file_name, int format, bool compress,
   TemporaryFile temporary(final_name);
   const bool big = count_ * sizeof(typename SampleTraits<T>::Stored) > kBigTiffThreshold;
   {
-    TiffFile file = TiffFile::OpenForWriting(temporary.fd(), file_name, big ? "w8" : "w");
+    // libtiff closes the descriptor it is given; the temporary keeps its own to sync and rename.
+    const int fd = dup(temporary.fd());
+    if (fd < 0)
+      throw IOException("Cannot write file '" + final_name + "' (" + std::strerror(errno) + ")");
+    TiffFile file = TiffFile::OpenForWriting(fd, file_name, big ? "w8" : "w");
     const std::string description = tiff::ComposeDescription(description_, size_[2], resolution_);
     for (uint64_t z = 0; z < size_[2]; ++z) WriteSlice(file, *this, z, compress, description);
     file.Close();
   }
-  temporary.MoveTo(final_name);
+  temporary.Commit();
 }
 
 template void Image3d<unsigned char>::SaveImage(const char*, int, bool, const VOI<>*) const;

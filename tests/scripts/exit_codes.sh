@@ -1,0 +1,67 @@
+#!/bin/bash
+# Every kind of failure of `trel track` ends with the status the README's table gives it, and its
+# message names the cause: usage 64, bad data 65, missing input 66, an output that cannot be
+# created 73 (no permission; a folder held by another run), an I/O error 74 (a full disk).
+# The permission case runs as an unprivileged user (setpriv) when the test runs as root; the
+# full disk is a small tmpfs, skipped where mounting is not allowed.
+# Usage: exit_codes.sh TREL
+set -u
+trel=$1
+work=$(mktemp -d)
+mounted=""
+cleanup() {
+  [ -n "$mounted" ] && umount "$mounted"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+chmod 755 "$work"
+"$trel" synth "$work" --size 64 --frames 4 --cells 2 >/dev/null || exit 1
+failed=0
+
+# expect STATUS TEXT COMMAND...: the command ends with STATUS and says TEXT on standard error.
+expect() {
+  local status=$1 text=$2
+  shift 2
+  "$@" >/dev/null 2>"$work/err"
+  local got=$?
+  if [ "$got" != "$status" ] || { [ -n "$text" ] && ! grep -qF -- "$text" "$work/err"; }; then
+    echo "FAIL: $* -> $got (expected $status with \"$text\"): $(cat "$work/err")"
+    failed=1
+  fi
+}
+
+expect 0 "" "$trel" track "$work/01" "$work/ok"
+expect 64 "--min-size" "$trel" track "$work/01" "$work/res" --min-size -1
+mkdir "$work/broken" && cp "$work"/01/t00*.tif "$work/broken/"
+echo "not an image" >"$work/broken/t002.tif"
+expect 65 "t002.tif" "$trel" track "$work/broken" "$work/res"
+expect 66 "does not exist" "$trel" track "$work/none" "$work/res"
+
+mkdir -m 755 "$work/closed"
+as_user=()
+[ "$(id -u)" = 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+[ "$(id -u)" = 0 ] || chmod 555 "$work/closed"
+if "${as_user[@]}" true 2>/dev/null; then
+  expect 73 "Permission denied" "${as_user[@]}" "$trel" track "$work/01" "$work/closed/res"
+else
+  echo "no permission: skipped (cannot drop privileges here)"
+fi
+
+mkdir "$work/held"
+flock "$work/held/.trel-lock" sleep 3 &
+sleep 0.3
+expect 73 "in use by another trel track run" "$trel" track "$work/01" "$work/held"
+wait
+
+mkdir "$work/small"
+if mount -t tmpfs -o size=16k tmpfs "$work/small" 2>/dev/null; then
+  mounted="$work/small"
+  expect 74 "No space left on device" "$trel" track "$work/01" "$work/small/res"
+  if ls -A "$work/small/res" | grep -q part; then
+    echo "FAIL: the full disk kept temporary files"
+    failed=1
+  fi
+else
+  echo "full disk: skipped (tmpfs cannot be mounted here)"
+fi
+exit $failed
