@@ -7,6 +7,7 @@
 #include <new>
 
 #include "foundation/frame_sequence.h"
+#include "foundation/frame_step.h"
 #include "trel/error.h"
 #include "voxa/exceptions.h"
 #include "voxa/filters.h"
@@ -20,20 +21,14 @@ void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_sl
   voxa::Image3d<unsigned short> image;
   const FrameSequence sequence{in_folder, out_folder, num_slices, num_frames};
   for (uint64_t i = 0; i < num_frames; ++i) {
-    try {
-      sequence.LoadFrame(image, i);
-      voxa::GrayCED_AOS<T>(image, ced_param1, ced_param2, ced_param3, ced_steps);
-      sequence.SaveFrame(image, i, "t");
-    } catch (const Error&) {
-      throw;
-    } catch (const voxa::InternalException& e) {
-      throw Error("Frame i=%" PRIu64 ": Filtering failed! (voxa::InternalException: %s)", i,
-                  e.what());
-    } catch (const std::bad_alloc&) {
-      throw Error("Frame i=%" PRIu64 ": Filtering failed! (Not enough memory)", i);
-    } catch (...) {
-      throw Error("Frame i=%" PRIu64 ": Filtering failed! (Unknown exception caught)", i);
-    }
+    RunFrameStep(
+        i, "Filtering",
+        [&] {
+          sequence.LoadFrame(image, i);
+          voxa::GrayCED_AOS<T>(image, ced_param1, ced_param2, ced_param3, ced_steps);
+          sequence.SaveFrame(image, i, "t");
+        },
+        DescribeImageLibraryFailure);
     if (progress) progress(i, num_frames);
   }
 }

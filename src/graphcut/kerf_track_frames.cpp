@@ -5,6 +5,7 @@
 #include <new>
 
 #include "foundation/frame_size.h"
+#include "foundation/frame_step.h"
 #include "kerf/array.h"
 #include "kerf/chan_vese.h"
 #include "kerf/exceptions.h"
@@ -111,6 +112,18 @@ void TrackFrame(Grid<N>& g, const FrameSequence& sequence, LabelFrame& frame, ui
   sequence.SaveFrame(frame, i, "mask");
 }
 
+std::string DescribeGraphCutFailure(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const Kerf::Math::ConvergenceException&) {
+    return "Kerf::Math::ConvergenceException caught";
+  } catch (const Kerf::System::Exception& e) {
+    return std::string("Kerf::System::Exception: ") + e.what();
+  } catch (...) {
+    return "Unknown exception caught";
+  }
+}
+
 }  // namespace
 
 template <size_t N>
@@ -122,21 +135,9 @@ void KerfTrackFrames(const FrameSequence& sequence, LabelFrame& frame, uint64_t 
   Kerf::System::Time::StopWatch::ms_is_enabled = false;
   size_t iterations = max_iter;  // handed to every cut; whatever it holds carries over
   for (uint64_t i = 0; i < count; ++i) {
-    try {
-      TrackFrame(g, sequence, frame, i, fg_lambda, bg_lambda, iterations);
-    } catch (const Error&) {
-      throw;
-    } catch (const Kerf::Math::ConvergenceException&) {
-      throw Error("Frame i=%" PRIu64 ": Analysis failed! (Kerf::Math::ConvergenceException caught)",
-                  i);
-    } catch (const Kerf::System::Exception& e) {
-      throw Error("Frame i=%" PRIu64 ": Analysis failed! (Kerf::System::Exception: %s)", i,
-                  e.what());
-    } catch (const std::bad_alloc&) {
-      throw Error("Frame i=%" PRIu64 ": Analysis failed! (Not enough memory)", i);
-    } catch (...) {
-      throw Error("Frame i=%" PRIu64 ": Analysis failed! (Unknown exception caught)", i);
-    }
+    RunFrameStep(
+        i, "Analysis", [&] { TrackFrame(g, sequence, frame, i, fg_lambda, bg_lambda, iterations); },
+        DescribeGraphCutFailure);
     if (progress) progress(i, count);
   }
 }

@@ -10,6 +10,7 @@
 
 #include "foundation/frame_sequence.h"
 #include "foundation/frame_size.h"
+#include "foundation/frame_step.h"
 #include "labelframe/label_frame.h"
 #include "levelset/track_file.h"
 #include "trel/error.h"
@@ -71,28 +72,23 @@ void FlsLabTracking(const char* in_folder, const char* out_folder, uint64_t num_
   RemoveEarlierTrackFile(sequence);
 
   for (uint64_t i = 0; i < num_frames; ++i) {
-    try {
-      sequence.LoadFrame(frame, i);
-      if (i > 0) CheckFrameSize(frame, labels, i);
-      voxa::GrayGaussIIR(frame, kPreSmoothing);
-      float fg_mean = 0, bg_mean = 0;
-      voxa::GibouFedkiw(frame, mask, fg_weight, bg_weight, fg_mean, bg_mean, kInitialIterations);
-      voxa::fls::RegionSpeedImage(frame, speed);
-      if (i == 0)
-        SegmentFirstFrame(speed, mask, labels, w);
-      else
-        SegmentLaterFrame(speed, mask, labels, w, i);
-      sequence.SaveFrame(labels, i, "mask");
-    } catch (const Error&) {
-      throw;
-    } catch (const voxa::InternalException& e) {
-      throw Error("Frame i=%" PRIu64 ": Analysis failed! (voxa::InternalException: %s)", i,
-                  e.what());
-    } catch (const std::bad_alloc&) {
-      throw Error("Frame i=%" PRIu64 ": Analysis failed! (Not enough memory)", i);
-    } catch (...) {
-      throw Error("Frame i=%" PRIu64 ": Analysis failed! (Unknown exception caught)", i);
-    }
+    RunFrameStep(
+        i, "Analysis",
+        [&] {
+          sequence.LoadFrame(frame, i);
+          if (i > 0) CheckFrameSize(frame, labels, i);
+          voxa::GrayGaussIIR(frame, kPreSmoothing);
+          float fg_mean = 0, bg_mean = 0;
+          voxa::GibouFedkiw(frame, mask, fg_weight, bg_weight, fg_mean, bg_mean,
+                            kInitialIterations);
+          voxa::fls::RegionSpeedImage(frame, speed);
+          if (i == 0)
+            SegmentFirstFrame(speed, mask, labels, w);
+          else
+            SegmentLaterFrame(speed, mask, labels, w, i);
+          sequence.SaveFrame(labels, i, "mask");
+        },
+        DescribeImageLibraryFailure);
     if (progress) progress(i, num_frames);
   }
   labels.SaveTracks(TrackFileName(sequence).c_str());
