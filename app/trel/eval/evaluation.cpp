@@ -124,6 +124,7 @@ void ScoreTracking(const GroundTruthLayout& gt, const ResultLayout& res,
   const std::vector<TrackLine> result_tracks = ReadTrackFile(res.track_file);
 
   std::vector<std::vector<uint16_t>> reference_labels;
+  reference_labels.reserve(frames.size());
   for (const FrameMatching& f : frames) reference_labels.push_back(f.reference);
   const Presence reference(reference_labels), result(result_labels);
   CountEdgeErrors(frames, BuildEdges(reference_tracks, reference),

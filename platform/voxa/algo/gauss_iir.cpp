@@ -21,6 +21,7 @@ void GrayGaussIIR(Image3d<unsigned short>& image, double sigma) {
   // Round half up after clamping; the values are non-negative there, so truncation of v + 0.5
   // rounds, and the loop vectorises (a call to nearbyint would not).
   std::transform(work.begin(), work.end(), image.begin(), [](float v) {
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings): non-negative, see above
     return static_cast<unsigned short>(std::clamp(v, 0.0f, 65535.0f) + 0.5f);
   });
 }

@@ -78,7 +78,7 @@ double Histogram::OtsuThreshold() const {
       best_bin = b;
     }
   }
-  if (best < 0) return After(static_cast<size_t>((Percentile(0.5) - low_) / width_ + 0.5));
+  if (best < 0) return After(static_cast<size_t>(std::lround((Percentile(0.5) - low_) / width_)));
   return After(best_bin);
 }
 

@@ -39,7 +39,8 @@ TemporaryFile::TemporaryFile(const std::string& final_name) : final_name_(final_
     char suffix[48];
     snprintf(suffix, sizeof suffix, ".%d.%u.%08x.part", static_cast<int>(getpid()),
              counter.fetch_add(1), random());
-    path_ = dir + "." + base + suffix;
+    path_ = dir;
+    path_.append(".").append(base).append(suffix);
     fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
     if (fd_ < 0 && errno != EEXIST) break;
   }
