@@ -92,6 +92,20 @@ void CheckNameLengths(const TrackOptions& o, const Sequence& s) {
                                 std::to_string(kNameBuffer));
 }
 
+// A folder (or anything else that is no file) where the lineage goes would be removed or leave
+// the run without a lineage at its very end.
+void CheckLineagePlace(const TrackOptions& o) {
+  const std::filesystem::path lineage = o.out / "res_track.txt";
+  std::error_code error;
+  const auto type = std::filesystem::symlink_status(lineage, error).type();
+  using Type = std::filesystem::file_type;
+  if (type != Type::not_found && type != Type::regular && type != Type::symlink)
+    throw ToolError(kExitCannotCreate,
+                    lineage.string() +
+                        " is not a file; move it away so that the lineage can be "
+                        "written there");
+}
+
 // The library's message decides the status: a missing frame, a frame that cannot be written,
 // or bad data.
 ExitCode TrackErrorCode(const std::string& message, const std::filesystem::path& in) {
@@ -165,6 +179,7 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
     PrepareFolders(o);
     const Sequence s = FindSequence(o);
     CheckNameLengths(o, s);
+    CheckLineagePlace(o);
     const OutputLock lock(o.out);
     RemoveStaleTemporaries(o.out);
     const InterruptCleanup cleanup(o.out);

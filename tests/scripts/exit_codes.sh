@@ -36,6 +36,21 @@ mkdir "$work/broken" && cp "$work"/01/t00*.tif "$work/broken/"
 echo "not an image" >"$work/broken/t002.tif"
 expect 65 "t002.tif" "$trel" track "$work/broken" "$work/res"
 expect 66 "does not exist" "$trel" track "$work/none" "$work/res"
+mkdir "$work/float"
+/usr/bin/python3 -c "import numpy, PIL.Image as I; I.fromarray(numpy.zeros((8, 8), numpy.float32)).save('$work/float/t000.tif')" &&
+  expect 65 "is not an 8-bit or 16-bit grey frame" "$trel" track "$work/float" "$work/res"
+
+# Nothing is written when the output cannot be complete: the lineage's place is taken by a
+# folder, or a mask's name would be too long for the library.
+mkdir -p "$work/taken/res_track.txt/kept"
+expect 73 "res_track.txt is not a file" "$trel" track "$work/01" "$work/taken" --method graphcut
+long="$work/$(printf 'd%.0s' {1..250})/$(printf 'e%.0s' {1..250})/$(printf 'f%.0s' {1..250})"
+long="$long/$(printf 'g%.0s' {1..250})"
+expect 73 "characters long" "$trel" track "$work/01" "$long"
+if ls "$work/taken" "$long" | grep -q mask; then
+  echo "FAIL: masks written before a refusal"
+  failed=1
+fi
 
 mkdir -m 755 "$work/closed"
 as_user=()
@@ -52,6 +67,12 @@ flock "$work/held/.trel-lock" sleep 3 &
 sleep 0.3
 expect 73 "in use by another trel track run" "$trel" track "$work/01" "$work/held"
 wait
+
+# Past the file-size limit (SIGXFSZ ignored) a write fails with its cause instead of a kill.
+# (The limit is the run's alone: its message goes out through a pipe, to a file without limit.)
+expect 74 "File too large" bash -c 'set -o pipefail
+  (ulimit -f 0 && exec "$0" track "$1" "$2") 2>&1 >/dev/null | cat >&2' \
+  "$trel" "$work/01" "$work/limited"
 
 mkdir "$work/small"
 if mount -t tmpfs -o size=16k tmpfs "$work/small" 2>/dev/null; then

@@ -4,7 +4,7 @@
 # passes `trel validate` and is, file for file, one complete result, or `trel validate` refuses
 # it; a run stopped by SIGTERM or SIGINT leaves no temporary file; every rerun equals a clean run.
 # Usage: kill_and_rerun.sh TREL
-set -u
+set -um  # job control: background runs keep SIGINT (a script would start them ignoring it)
 trel=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -46,7 +46,7 @@ for round in $(seq 1 20); do
     echo "$what: the rerun failed"
     failed=1
   elif ! same "$work/out" "$k"; then
-    echo "$what: the rerun differs from a clean run"
+    echo "$what: the rerun differs from a clean run: $(diff -rq -x .trel-lock "$work/out" "$work/ref$k")"
     failed=1
   fi
 done
