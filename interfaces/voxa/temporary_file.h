@@ -8,13 +8,25 @@
 #include <string>
 #include <string_view>
 
+#include "voxa/exceptions.h"
 #include "voxa/export.h"
 
 namespace voxa {
 
+// A failure of the file system (no folder, no permission, a full disk), with the system's error
+// number, so that a caller can word the cause its own way.
+class VOXA_CORE_API FileSystemError : public IOException {
+ public:
+  FileSystemError(const std::string& what, int error) : IOException(what), error_(error) {}
+  int error() const { return error_; }
+
+ private:
+  int error_;
+};
+
 class VOXA_CORE_API TemporaryFile {
  public:
-  // Creates the temporary beside `final_name`. Throws IOException "Cannot create file
+  // Creates the temporary beside `final_name`. Throws FileSystemError "Cannot create file
   // '<final_name>' (<system cause>)".
   explicit TemporaryFile(const std::string& final_name);
   // Removes the temporary unless it was committed.
@@ -24,10 +36,10 @@ class VOXA_CORE_API TemporaryFile {
 
   int fd() const { return fd_; }
   const std::string& path() const { return path_; }
-  // Writes all of `bytes`. Throws IOException "Cannot write file '<final_name>' (<cause>)".
+  // Writes all of `bytes`. Throws FileSystemError "Cannot write file '<final_name>' (<cause>)".
   void Write(std::string_view bytes);
-  // Syncs, closes and renames the temporary to the final name. Throws IOException "Cannot write
-  // file '<final_name>' (<cause>)".
+  // Syncs, closes and renames the temporary to the final name. Throws FileSystemError "Cannot
+  // write file '<final_name>' (<cause>)".
   void Commit();
 
  private:

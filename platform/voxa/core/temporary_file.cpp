@@ -24,7 +24,8 @@ bool AllOf(std::string_view text, const char* alphabet) {
 }
 
 [[noreturn]] void Fail(const char* what, const std::string& name, int error) {
-  throw IOException(std::string(what) + " '" + name + "' (" + std::strerror(error) + ")");
+  throw FileSystemError(std::string(what) + " '" + name + "' (" + std::strerror(error) + ")",
+                        error);
 }
 
 }  // namespace
