@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <new>
 
+#include "filtering/ced_filter_frames.h"
 #include "foundation/frame_sequence.h"
 #include "foundation/frame_step.h"
 #include "trel/error.h"
@@ -15,11 +16,9 @@
 namespace trel {
 
 template <class T>
-void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_slices,
-                  uint64_t num_frames, T ced_param1, T ced_param2, T ced_param3, uint64_t ced_steps,
-                  const ProgressCallback& progress) {
+void CedFilterFrames(const Frames& sequence, uint64_t num_frames, T ced_param1, T ced_param2,
+                     T ced_param3, uint64_t ced_steps, const ProgressCallback& progress) {
   voxa::Image3d<unsigned short> image;
-  const FrameSequence sequence{in_folder, out_folder, num_slices, num_frames};
   for (uint64_t i = 0; i < num_frames; ++i) {
     RunFrameStep(
         i, "Filtering",
@@ -31,6 +30,19 @@ void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_sl
         DescribeImageLibraryFailure);
     if (progress) progress(i, num_frames);
   }
+}
+
+template void CedFilterFrames<float>(const Frames&, uint64_t, float, float, float, uint64_t,
+                                     const ProgressCallback&);
+template void CedFilterFrames<double>(const Frames&, uint64_t, double, double, double, uint64_t,
+                                      const ProgressCallback&);
+
+template <class T>
+void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_slices,
+                  uint64_t num_frames, T ced_param1, T ced_param2, T ced_param3, uint64_t ced_steps,
+                  const ProgressCallback& progress) {
+  const FrameSequence sequence{in_folder, out_folder, num_slices, num_frames};
+  CedFilterFrames<T>(sequence, num_frames, ced_param1, ced_param2, ced_param3, ced_steps, progress);
 }
 
 template <class T>

@@ -9,11 +9,15 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/frames.h"
 #include "voxa/image3d.h"
 
 namespace trel {
 
-struct FrameSequence {
+struct FrameSequence : Frames {
+  FrameSequence(const char* in, const char* out, uint64_t slices, uint64_t frames)
+      : in_folder(in), out_folder(out), num_slices(slices), num_frames(frames) {}
+
   const char* in_folder;
   const char* out_folder;
   uint64_t num_slices;
@@ -22,9 +26,14 @@ struct FrameSequence {
   std::string InputFrameName(uint64_t i) const;
   std::string OutputFrameName(uint64_t i, const char* prefix) const;
   // Replaces the image with frame i; checks the voxel type and the number of slices.
-  void LoadFrame(voxa::Image3d<unsigned short>& image, uint64_t i) const;
+  void LoadFrame(voxa::Image3d<unsigned short>& image, uint64_t i) const override;
   // Writes the image as output frame i; the file appears only when completely written.
-  void SaveFrame(const voxa::Image3d<unsigned short>& image, uint64_t i, const char* prefix) const;
+  void SaveFrame(const voxa::Image3d<unsigned short>& image, uint64_t i,
+                 const char* prefix) const override;
+  // Removes out_folder/res_track.txt (see RemoveEarlierTrackFile).
+  void ForgetEarlierLineage() const override;
+  // Writes out_folder/res_track.txt (see the lineage file).
+  void SaveLineage(const std::map<uint16_t, TrackRecord>& tracks) const override;
 
  private:
   void CheckIndex(uint64_t i) const;

@@ -95,8 +95,8 @@ void CutLaterFrame(Grid<N>& g, LabelFrame& frame, float fg_lambda, float bg_lamb
 }
 
 template <size_t N>
-void TrackFrame(Grid<N>& g, const FrameSequence& sequence, LabelFrame& frame, uint64_t i,
-                float fg_lambda, float bg_lambda, size_t& max_iter) {
+void TrackFrame(Grid<N>& g, const Frames& sequence, LabelFrame& frame, uint64_t i, float fg_lambda,
+                float bg_lambda, size_t& max_iter) {
   sequence.LoadFrame(g.grey, i);
   if (i == 0)
     g.SetUp();
@@ -127,9 +127,8 @@ std::string DescribeGraphCutFailure(const std::exception_ptr& failure) {
 }  // namespace
 
 template <size_t N>
-void KerfTrackFrames(const FrameSequence& sequence, LabelFrame& frame, uint64_t count,
-                     float fg_lambda, float bg_lambda, uint64_t max_iter,
-                     const ProgressCallback& progress) {
+void KerfTrackFrames(const Frames& sequence, LabelFrame& frame, uint64_t count, float fg_lambda,
+                     float bg_lambda, uint64_t max_iter, const ProgressCallback& progress) {
   Grid<N> g;
   g.nb.Common(N == 2 ? kNeighbours2D : kNeighbours3D, false);
   Kerf::System::Time::StopWatch::ms_is_enabled = false;
@@ -142,9 +141,9 @@ void KerfTrackFrames(const FrameSequence& sequence, LabelFrame& frame, uint64_t 
   }
 }
 
-template void KerfTrackFrames<2>(const FrameSequence&, LabelFrame&, uint64_t, float, float,
-                                 uint64_t, const ProgressCallback&);
-template void KerfTrackFrames<3>(const FrameSequence&, LabelFrame&, uint64_t, float, float,
-                                 uint64_t, const ProgressCallback&);
+template void KerfTrackFrames<2>(const Frames&, LabelFrame&, uint64_t, float, float, uint64_t,
+                                 const ProgressCallback&);
+template void KerfTrackFrames<3>(const Frames&, LabelFrame&, uint64_t, float, float, uint64_t,
+                                 const ProgressCallback&);
 
 }  // namespace trel

@@ -7,20 +7,11 @@
 #include <cstdint>
 #include <map>
 
+#include "foundation/track_record.h"
 #include "voxa/image3d.h"
 #include "voxa/neighbourhood.h"
 
 namespace trel {
-
-// One row of the track table.
-struct TrackRecord {
-  static constexpr uint64_t kNoFrame = UINT64_MAX;
-
-  uint16_t label = 0;
-  uint64_t first_frame = kNoFrame;
-  uint64_t last_frame = kNoFrame;
-  uint16_t parent = 0;  // label of the track it divided from; 0 = none
-};
 
 enum class Dimension { k2D, k3D };
 

@@ -12,6 +12,7 @@
 #include "foundation/frame_size.h"
 #include "foundation/frame_step.h"
 #include "labelframe/label_frame.h"
+#include "levelset/fls_track_frames.h"
 #include "levelset/track_file.h"
 #include "trel/error.h"
 #include "voxa/exceptions.h"
@@ -59,17 +60,15 @@ void SegmentLaterFrame(const voxa::Image3d<float>& speed, voxa::Image3d<bool>& m
 
 }  // namespace
 
-void FlsLabTracking(const char* in_folder, const char* out_folder, uint64_t num_slices,
-                    uint64_t num_frames, float curv_weight, float fg_weight, float bg_weight,
-                    uint64_t max_iter, uint64_t min_size, uint64_t overlap, uint64_t border,
-                    float bg_factor, const ProgressCallback& progress) {
+void FlsTrackFrames(const Frames& sequence, uint64_t num_slices, uint64_t num_frames,
+                    const LevelSetParameters& p, const ProgressCallback& progress) {
   voxa::Image3d<unsigned short> frame;
   voxa::Image3d<bool> mask;
   voxa::Image3d<float> speed;
-  const FrameSequence sequence{in_folder, out_folder, num_slices, num_frames};
-  LabelFrame labels(DimensionOf(num_slices), min_size, overlap, border);
-  const Weights w{curv_weight, fg_weight, bg_weight, bg_factor, max_iter};
-  RemoveEarlierTrackFile(sequence);
+  LabelFrame labels(DimensionOf(num_slices), p.min_size, p.overlap, p.border);
+  const Weights w{p.curv_weight, p.fg_weight, p.bg_weight, p.bg_factor, p.max_iter};
+  const float fg_weight = p.fg_weight, bg_weight = p.bg_weight;
+  sequence.ForgetEarlierLineage();
 
   for (uint64_t i = 0; i < num_frames; ++i) {
     RunFrameStep(
@@ -91,7 +90,18 @@ void FlsLabTracking(const char* in_folder, const char* out_folder, uint64_t num_
         DescribeImageLibraryFailure);
     if (progress) progress(i, num_frames);
   }
-  labels.SaveTracks(TrackFileName(sequence).c_str());
+  sequence.SaveLineage(labels.tracks);
+}
+
+void FlsLabTracking(const char* in_folder, const char* out_folder, uint64_t num_slices,
+                    uint64_t num_frames, float curv_weight, float fg_weight, float bg_weight,
+                    uint64_t max_iter, uint64_t min_size, uint64_t overlap, uint64_t border,
+                    float bg_factor, const ProgressCallback& progress) {
+  const FrameSequence sequence{in_folder, out_folder, num_slices, num_frames};
+  FlsTrackFrames(
+      sequence, num_slices, num_frames,
+      {curv_weight, fg_weight, bg_weight, max_iter, min_size, overlap, border, bg_factor},
+      progress);
 }
 
 void FlsLabTracking(const char* in_folder, const char* out_folder, uint64_t num_slices,

@@ -27,7 +27,9 @@ std::string TrackFileName(const FrameSequence& sequence) {
   return name;
 }
 
-void LabelFrame::SaveTracks(const char* path) const {
+namespace {
+
+void WriteTrackFile(const char* path, const std::map<uint16_t, TrackRecord>& tracks) {
   std::string text;
   for (const auto& [label, record] : tracks)
     text += std::to_string(label) + ' ' + std::to_string(record.first_frame) + ' ' +
@@ -37,6 +39,21 @@ void LabelFrame::SaveTracks(const char* path) const {
   } catch (const voxa::FileSystemError& e) {
     throw Error("Track file %s cannot be written! (%s)", path, std::strerror(e.error()));
   }
+}
+
+}  // namespace
+
+void LabelFrame::SaveTracks(const char* path) const {
+  WriteTrackFile(path, tracks);
+}
+
+// The folder's side of Frames lives beside the lineage file's format.
+void FrameSequence::ForgetEarlierLineage() const {
+  RemoveEarlierTrackFile(*this);
+}
+
+void FrameSequence::SaveLineage(const std::map<uint16_t, TrackRecord>& tracks) const {
+  WriteTrackFile(TrackFileName(*this).c_str(), tracks);
 }
 
 void RemoveEarlierTrackFile(const FrameSequence& sequence) {
