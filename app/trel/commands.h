@@ -12,6 +12,7 @@
 
 #include "synthetic_sequence.h"
 #include "tool_error.h"
+#include "track_defaults.h"
 
 namespace CLI {
 class App;
@@ -49,8 +50,8 @@ struct FilterOptions {
   std::filesystem::path in, out;
   std::optional<uint64_t> frames;  // empty: count tTTT.tif from t000.tif
   std::optional<uint64_t> slices;  // empty: those of frame 0
-  float sigma = 1.0f, rho = 4.0f, tau = 2.0f;
-  uint64_t steps = 5;
+  float sigma = kDiffusionSigma, rho = kDiffusionRho, tau = kDiffusionTau;
+  uint64_t steps = kDiffusionSteps;
 };
 int RunFilter(const FilterOptions& options, std::ostream& out, std::ostream& err);
 // The exit status for a failure of the library's filtering: a frame that is missing (66), that
@@ -64,9 +65,10 @@ struct TrackOptions {
   std::optional<uint64_t> frames;  // empty: count tTTT.tif from t000.tif
   std::optional<uint64_t> slices;  // empty: those of frame 0
   std::string method = "levelset";
-  float curv_weight = 0.3f, bg_weight = 1.0f, bg_factor = 1.0f;
+  float curv_weight = kLevelSetCurvWeight, bg_weight = kBackgroundWeight,
+        bg_factor = kBackgroundFactor;
   std::optional<float> fg_weight;  // empty: 1 in 2D, 3 in 3D
-  uint64_t max_iter = 50, overlap = 3, border = 0;
+  uint64_t max_iter = kMaxIterations, overlap = kOverlap, border = kBorder;
   std::optional<uint64_t> min_size;  // empty: 100 voxels in 2D, 500 in 3D
   bool json = false;
   std::string progress = "auto";  // auto: on a terminal only; always: a plain line in a log too

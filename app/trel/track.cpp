@@ -18,6 +18,7 @@
 #include "output_lock.h"
 #include "progress_line.h"
 #include "stack_outlines.h"
+#include "track_defaults.h"
 #include "track_file.h"
 #include "trel/error.h"
 #include "trel/fls_lab_tracking.h"
@@ -37,16 +38,6 @@ void PrepareFolders(const TrackOptions& o) {
                     "cannot create folder " + o.out.string() +
                         (error ? " (" + error.message() + ")" : " (a file is in its place)"));
 }
-
-constexpr float kGraphCutCurvWeight = 1.0f;
-constexpr float kGraphCutRegionWeight = 30.0f;
-constexpr uint64_t kMinSize2D = 100;  // voxels: a nucleus of about 11 voxels across
-constexpr uint64_t kMinSize3D = 500;  // voxels: the same nucleus over a few slices
-// The axial blur of a stack is two to three times the lateral one and spreads every nucleus
-// along z; a heavier foreground weight moves its boundary up to about the half-maximum level,
-// where the blurred edge lies.
-constexpr float kForegroundWeight2D = 1.0f;
-constexpr float kForegroundWeight3D = 3.0f;
 
 struct Sequence {
   uint64_t frames = 0;
@@ -72,9 +63,9 @@ Sequence FindSequence(const TrackOptions& o) {
     ReadLabelImage(files.Name(0), first, ImageKind::kFrame);
     s.slices = first.GetSizeZ();
   }
-  s.min_size = o.min_size ? *o.min_size : (s.slices == 1 ? kMinSize2D : kMinSize3D);
-  s.fg_weight =
-      o.fg_weight ? *o.fg_weight : (s.slices == 1 ? kForegroundWeight2D : kForegroundWeight3D);
+  const TrackDefaults defaults = DefaultsFor("levelset", s.slices);
+  s.min_size = o.min_size ? *o.min_size : defaults.min_size;
+  s.fg_weight = o.fg_weight ? *o.fg_weight : defaults.fg_weight;
   return s;
 }
 
@@ -277,8 +268,6 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
   sub->callback([&context, o, frames, slices, min_size, fg_weight, frames_option, slices_option,
                  min_size_option, curv_option, fg_option, bg_option] {
     TrackOptions run = *o;
-    // The graph cut weighs regions against a boundary length of weight 1 on intensities
-    // scaled to 0..1, so its region weights are much larger than those of the level sets.
     if (run.method == "graphcut") {
       if (!curv_option->count()) run.curv_weight = kGraphCutCurvWeight;
       if (!fg_option->count()) run.fg_weight = kGraphCutRegionWeight;

@@ -1,7 +1,8 @@
 #!/bin/bash
 # `cmake --install` into a temporary prefix, then a small downstream program built against the
 # installed library both ways, with CMake's find_package(trel) and with pkg-config, tracks a
-# sequence that the installed `trel synth` makes. Usage: install_and_use.sh BUILD_DIR
+# sequence that the installed `trel synth` makes, and the installed Python module (where it was
+# built) tracks it to the same masks. Usage: install_and_use.sh BUILD_DIR
 set -eu
 build=$1
 work=$(mktemp -d)
@@ -54,4 +55,18 @@ for out in out-cmake out-pc; do
   [ -s "$work/$out/res_track.txt" ] || { echo "$out has no lineage"; exit 1; }
 done
 "$prefix/bin/trel" validate "$work/out-pc" >/dev/null
-echo "installed, and used from CMake and from pkg-config"
+
+# The Python module from its installed place, for Debian's interpreter.
+python_dir="$prefix/lib/python3/dist-packages"
+if [ -d "$python_dir/trel" ]; then
+  (cd "$work" && PYTHONPATH="$python_dir" /usr/bin/python3 -c "
+import numpy, trel
+from PIL import Image
+frames = numpy.stack([numpy.array(Image.open(f'data/01/t{t:03d}.tif')) for t in range(3)])
+labels, lineage = trel.track(frames)
+masks = numpy.stack([numpy.array(Image.open(f'out-pc/mask{t:03d}.tif')) for t in range(3)])
+assert trel.__file__.startswith('$python_dir'), trel.__file__
+assert numpy.array_equal(labels, masks), 'the installed module tracks otherwise'
+")
+fi
+echo "installed, and used from CMake, pkg-config and Python"

@@ -1,0 +1,88 @@
+"""trel: segmentation and tracking of cells in time-lapse microscopy, on numpy arrays.
+
+    import numpy, trel
+    labels, lineage = trel.track(frames)          # frames: (T, Y, X) or (T, Z, Y, X), uint8/16
+    filtered = trel.filter(frames, steps=10)      # coherence-enhancing diffusion
+
+`labels` has the frames' shape (uint16, every cell carrying its track label); `lineage` is an
+(N, 4) array of rows (label, first frame, last frame, parent label or 0), the community's
+res_track.txt. Failures of the library are raised as trel.Error with its message.
+"""
+
+import numpy as _np
+
+from . import _trel
+
+Error = _trel.Error
+
+__all__ = ["Error", "filter", "track"]
+
+_METHODS = ("levelset",)
+
+
+def _frames(frames):
+    array = _np.asarray(frames)
+    if array.dtype not in (_np.uint8, _np.uint16):
+        raise ValueError(
+            f"frames must be uint8 or uint16, not {array.dtype}: scale them to one of those first"
+        )
+    if array.ndim not in (3, 4):
+        raise ValueError(f"frames must be (T, Y, X) or (T, Z, Y, X), not of shape {array.shape}")
+    if 0 in array.shape:
+        raise ValueError(f"frames of shape {array.shape} hold no voxel")
+    # 8-bit values are widened unchanged, as the library does with 8-bit files.
+    return _np.ascontiguousarray(array, dtype=_np.uint16)
+
+
+def _voxel_size(voxel_size, ndim):
+    if voxel_size is None:
+        return (1.0, 1.0, 1.0)
+    size = tuple(float(v) for v in voxel_size)
+    if len(size) != ndim - 1 or not all(_np.isfinite(v) and v > 0 for v in size):
+        raise ValueError(f"voxel_size must be {ndim - 1} finite positive sizes ([z,] y, x)")
+    return (size[-1], size[-2], size[0] if ndim == 4 else 1.0)  # the library's x, y, z
+
+
+def track(frames, method="levelset", voxel_size=None, progress=None, **params):
+    """Segments and tracks the cells of `frames`; returns (labels, lineage).
+
+    Parameters by name, with the defaults of `trel track`: curv_weight, fg_weight, bg_weight,
+    bg_factor, max_iter, min_size, overlap, border. `voxel_size` is ([z,] y, x) in micrometres.
+    `progress(frame, total)` is called after every frame (tqdm's update fits); Ctrl-C stops the
+    run between frames.
+    """
+    array = _frames(frames)
+    if method not in _METHODS:
+        raise ValueError(f"method must be one of {_METHODS}, not {method!r}")
+    slices = array.shape[1] if array.ndim == 4 else 1
+    values = _trel.defaults(method, slices)
+    unknown = set(params) - set(values)
+    if unknown:
+        raise TypeError(f"unknown parameters {sorted(unknown)}; known: {sorted(values)}")
+    for name, value in params.items():
+        if isinstance(values[name], int):
+            if int(value) != value or value < 0:
+                raise ValueError(f"{name} must be a whole number of 0 or more, not {value!r}")
+            values[name] = int(value)
+        else:
+            if not (_np.isfinite(value) and value > 0):
+                raise ValueError(f"{name} must be a finite number above 0, not {value!r}")
+            values[name] = float(value)
+    return _trel.track_levelset(array, _voxel_size(voxel_size, array.ndim), progress, **values)
+
+
+def filter(frames, sigma=None, rho=None, tau=None, steps=None, voxel_size=None, progress=None):
+    """Coherence-enhancing diffusion of every frame, as `trel filter` and with its defaults
+    (None): noise scale sigma and integration scale rho in voxels, time step tau, steps.
+    Returns uint16 frames of the same shape."""
+    array = _frames(frames)
+    given = {"sigma": sigma, "rho": rho, "tau": tau, "steps": steps}
+    defaults = _trel.filter_defaults()
+    sigma, rho, tau, steps = (defaults[k] if v is None else v for k, v in given.items())
+    for name, value in (("sigma", sigma), ("rho", rho), ("tau", tau)):
+        if not (_np.isfinite(value) and value > 0):
+            raise ValueError(f"{name} must be a finite number above 0, not {value!r}")
+    if int(steps) != steps or steps < 0:
+        raise ValueError(f"steps must be a whole number of 0 or more, not {steps!r}")
+    return _trel.filter(array, _voxel_size(voxel_size, array.ndim), progress, float(sigma),
+                        float(rho), float(tau), int(steps))

@@ -1,0 +1,133 @@
+// The compiled part of the Python module `trel`: tracking and diffusion filtering of numpy arrays
+// in memory, through the same loops as `trel track` and `trel filter` on folders. The package's
+// __init__.py checks and converts the arguments; this file runs the loops with the interpreter's
+// lock released, hands progress to a Python callable between frames and lets Ctrl-C stop a run
+// there.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "filtering/ced_filter_frames.h"
+#include "foundation/memory_frames.h"
+#include "levelset/fls_track_frames.h"
+#include "track_defaults.h"
+#include "trel/error.h"
+#include "voxa/resolution.h"
+
+namespace py = pybind11;
+
+namespace {
+
+using Frames16 = py::array_t<uint16_t, py::array::c_style>;
+
+trel::FrameShape ShapeOf(const Frames16& frames) {
+  if (frames.ndim() != 3 && frames.ndim() != 4)
+    throw py::value_error("frames must be (T, Y, X) or (T, Z, Y, X)");
+  trel::FrameShape s;
+  s.frames = frames.shape(0);
+  s.slices = frames.ndim() == 4 ? frames.shape(1) : 1;
+  s.rows = frames.shape(frames.ndim() - 2);
+  s.columns = frames.shape(frames.ndim() - 1);
+  return s;
+}
+
+// An array of the frames' shape that owns `voxels` without copying them.
+py::array_t<uint16_t> ArrayOf(std::vector<uint16_t>&& voxels, const Frames16& like) {
+  auto* owned = new std::vector<uint16_t>(std::move(voxels));
+  py::capsule free(owned, [](void* p) { delete static_cast<std::vector<uint16_t>*>(p); });
+  std::vector<py::ssize_t> shape(like.shape(), like.shape() + like.ndim());
+  return py::array_t<uint16_t>(shape, owned->data(), free);
+}
+
+// Called between frames with the interpreter's lock released: reports to `progress` (if any)
+// and stops the run with the pending Python exception (Ctrl-C, or one the callable raised).
+trel::ProgressCallback Reporter(const py::object& progress) {
+  return [progress](uint64_t i, uint64_t n) {
+    py::gil_scoped_acquire lock;
+    if (!progress.is_none()) progress(i + 1, n);
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+  };
+}
+
+// Voxel sizes (x, y, z) in micrometres; the image library keeps their reciprocals.
+voxa::Resolution ResolutionOf(const std::array<float, 3>& xyz) {
+  return voxa::Resolution(voxa::Vector3d<float>(1.0f / xyz[0], 1.0f / xyz[1], 1.0f / xyz[2]));
+}
+
+py::dict Defaults(const std::string& method, uint64_t slices) {
+  const trel::tool::TrackDefaults d = trel::tool::DefaultsFor(method, slices);
+  py::dict out;
+  out["curv_weight"] = d.curv_weight;
+  out["fg_weight"] = d.fg_weight;
+  out["bg_weight"] = d.bg_weight;
+  out["bg_factor"] = d.bg_factor;
+  out["max_iter"] = d.max_iter;
+  out["min_size"] = d.min_size;
+  out["overlap"] = d.overlap;
+  out["border"] = d.border;
+  return out;
+}
+
+py::tuple TrackLevelSet(const Frames16& frames, const std::array<float, 3>& voxel_size,
+                        const py::object& progress, float curv_weight, float fg_weight,
+                        float bg_weight, float bg_factor, uint64_t max_iter, uint64_t min_size,
+                        uint64_t overlap, uint64_t border) {
+  const trel::FrameShape shape = ShapeOf(frames);
+  const trel::MemoryFrames memory(frames.data(), shape, ResolutionOf(voxel_size));
+  const trel::LevelSetParameters p{curv_weight, fg_weight, bg_weight, max_iter,
+                                   min_size,    overlap,   border,    bg_factor};
+  {
+    py::gil_scoped_release unlocked;
+    trel::FlsTrackFrames(memory, shape.slices, shape.frames, p, Reporter(progress));
+  }
+  const std::vector<trel::TrackRecord>& tracks = memory.Lineage();
+  py::array_t<int64_t> lineage({py::ssize_t(tracks.size()), py::ssize_t(4)});
+  auto rows = lineage.mutable_unchecked<2>();
+  for (size_t k = 0; k < tracks.size(); ++k) {
+    rows(k, 0) = tracks[k].label;
+    rows(k, 1) = int64_t(tracks[k].first_frame);
+    rows(k, 2) = int64_t(tracks[k].last_frame);
+    rows(k, 3) = tracks[k].parent;
+  }
+  std::vector<uint16_t> labels = memory.Output();
+  return py::make_tuple(ArrayOf(std::move(labels), frames), lineage);
+}
+
+py::array_t<uint16_t> Filter(const Frames16& frames, const std::array<float, 3>& voxel_size,
+                             const py::object& progress, float sigma, float rho, float tau,
+                             uint64_t steps) {
+  const trel::FrameShape shape = ShapeOf(frames);
+  const trel::MemoryFrames memory(frames.data(), shape, ResolutionOf(voxel_size));
+  {
+    py::gil_scoped_release unlocked;
+    trel::CedFilterFrames<float>(memory, shape.frames, sigma, rho, tau, steps, Reporter(progress));
+  }
+  std::vector<uint16_t> voxels = memory.Output();
+  return ArrayOf(std::move(voxels), frames);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_trel, m) {
+  m.doc() = "The compiled part of trel; use the package `trel`.";
+  py::register_exception<trel::Error>(m, "Error");
+  m.def("track_levelset", &TrackLevelSet, py::arg("frames"), py::arg("voxel_size"),
+        py::arg("progress"), py::arg("curv_weight"), py::arg("fg_weight"), py::arg("bg_weight"),
+        py::arg("bg_factor"), py::arg("max_iter"), py::arg("min_size"), py::arg("overlap"),
+        py::arg("border"));
+  m.def("defaults", &Defaults, py::arg("method"), py::arg("slices"));
+  m.def("filter_defaults", [] {
+    py::dict out;
+    out["sigma"] = trel::tool::kDiffusionSigma;
+    out["rho"] = trel::tool::kDiffusionRho;
+    out["tau"] = trel::tool::kDiffusionTau;
+    out["steps"] = trel::tool::kDiffusionSteps;
+    return out;
+  });
+  m.def("filter", &Filter, py::arg("frames"), py::arg("voxel_size"), py::arg("progress"),
+        py::arg("sigma"), py::arg("rho"), py::arg("tau"), py::arg("steps"));
+}
