@@ -13,7 +13,12 @@
 
 #include "filtering/ced_filter_frames.h"
 #include "foundation/memory_frames.h"
+#include "graphcut/kerf_track_frames.h"
 #include "levelset/fls_track_frames.h"
+#include "mask_lineage.h"
+#include "mask_store.h"
+#include "stack_outlines.h"
+#include "tool_error.h"
 #include "track_defaults.h"
 #include "trel/error.h"
 #include "voxa/resolution.h"
@@ -97,6 +102,42 @@ py::tuple TrackLevelSet(const Frames16& frames, const std::array<float, 3>& voxe
   return py::make_tuple(ArrayOf(std::move(labels), frames), lineage);
 }
 
+// The graph cut as `trel track --method graphcut` runs it: the library's loop, then the outlines
+// of stacks moved to their edges and the divisions split out of the carried labels.
+py::tuple TrackGraphCut(const Frames16& frames, const std::array<float, 3>& voxel_size,
+                        const py::object& progress, float curv_weight, float fg_weight,
+                        float bg_weight, float, uint64_t max_iter, uint64_t min_size,
+                        uint64_t overlap, uint64_t) {
+  const trel::FrameShape shape = ShapeOf(frames);
+  const voxa::Resolution resolution = ResolutionOf(voxel_size);
+  const trel::MemoryFrames memory(frames.data(), shape, resolution);
+  std::vector<uint16_t> labels;
+  std::vector<trel::tool::TrackLine> tracks;
+  {
+    py::gil_scoped_release unlocked;
+    trel::KerfTrack(memory, shape.slices, shape.frames,
+                    {curv_weight, fg_weight, bg_weight, max_iter, min_size, overlap},
+                    Reporter(progress));
+    labels = memory.Output();
+    trel::tool::MemoryMasks masks(labels.data(), shape.slices, shape.rows, shape.columns);
+    const trel::tool::GreyFrames grey = [&](uint64_t t, trel::tool::LabelImage& image) {
+      memory.LoadFrame(image, t);
+      return "frame " + std::to_string(t);
+    };
+    trel::tool::MoveStackOutlinesToEdges(grey, masks, shape.frames);
+    tracks = trel::tool::SplitDivisions(masks, shape.frames, min_size);
+  }
+  py::array_t<int64_t> lineage({py::ssize_t(tracks.size()), py::ssize_t(4)});
+  auto rows = lineage.mutable_unchecked<2>();
+  for (size_t k = 0; k < tracks.size(); ++k) {
+    rows(k, 0) = int64_t(tracks[k].label);
+    rows(k, 1) = int64_t(tracks[k].begin);
+    rows(k, 2) = int64_t(tracks[k].end);
+    rows(k, 3) = int64_t(tracks[k].parent);
+  }
+  return py::make_tuple(ArrayOf(std::move(labels), frames), lineage);
+}
+
 py::array_t<uint16_t> Filter(const Frames16& frames, const std::array<float, 3>& voxel_size,
                              const py::object& progress, float sigma, float rho, float tau,
                              uint64_t steps) {
@@ -114,8 +155,22 @@ py::array_t<uint16_t> Filter(const Frames16& frames, const std::array<float, 3>&
 
 PYBIND11_MODULE(_trel, m) {
   m.doc() = "The compiled part of trel; use the package `trel`.";
-  py::register_exception<trel::Error>(m, "Error");
+  static py::exception<trel::Error> error(m, "Error");
+  // The steps after the graph cut report as the tool does; to Python both are trel.Error.
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const trel::Error& e) {
+      error(e.what());
+    } catch (const trel::tool::ToolError& e) {
+      error(e.what());
+    }
+  });
   m.def("track_levelset", &TrackLevelSet, py::arg("frames"), py::arg("voxel_size"),
+        py::arg("progress"), py::arg("curv_weight"), py::arg("fg_weight"), py::arg("bg_weight"),
+        py::arg("bg_factor"), py::arg("max_iter"), py::arg("min_size"), py::arg("overlap"),
+        py::arg("border"));
+  m.def("track_graphcut", &TrackGraphCut, py::arg("frames"), py::arg("voxel_size"),
         py::arg("progress"), py::arg("curv_weight"), py::arg("fg_weight"), py::arg("bg_weight"),
         py::arg("bg_factor"), py::arg("max_iter"), py::arg("min_size"), py::arg("overlap"),
         py::arg("border"));

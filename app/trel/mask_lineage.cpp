@@ -14,6 +14,7 @@
 
 #include "frame_files.h"
 #include "label_image.h"
+#include "mask_store.h"
 #include "overlap_table.h"
 #include "tool_error.h"
 #include "track_file.h"
@@ -65,9 +66,9 @@ uint64_t Overlap(const OverlapTable& table, uint16_t piece, uint16_t track) {
 // labels (its tracks alive in the previous frame) and the lineage of all output labels.
 class DivisionSplitter {
  public:
-  DivisionSplitter(const std::filesystem::path& folder, uint64_t largest_label, uint64_t min_size,
+  DivisionSplitter(const std::string& where, uint64_t largest_label, uint64_t min_size,
                    std::set<LabelAt> withdrawn)
-      : folder_(folder.string()),
+      : folder_(where),
         next_fresh_(largest_label + 1),
         min_size_(min_size),
         withdrawn_(std::move(withdrawn)) {}
@@ -250,10 +251,10 @@ class DivisionSplitter {
   OverlapCounter counter_;
 };
 
-uint64_t LargestLabel(const FrameFiles& masks, uint64_t frames, LabelImage& mask) {
+uint64_t LargestLabel(const MaskStore& masks, uint64_t frames, LabelImage& mask) {
   uint64_t largest = 0;
   for (uint64_t t = 0; t < frames; ++t) {
-    ReadLabelImage(masks.Name(t), mask);
+    masks.Read(t, mask);
     if (!mask.IsEmpty())
       largest = std::max<uint64_t>(largest, *std::max_element(mask.begin(), mask.end()));
   }
@@ -269,33 +270,33 @@ void RemoveOldLineage(const std::filesystem::path& lineage) {
 
 }  // namespace
 
-void SplitDivisionsAndWriteLineage(const std::filesystem::path& folder, uint64_t frames,
-                                   uint64_t min_size) {
-  const FrameFiles masks(folder, "mask");
-  const std::filesystem::path lineage = folder / "res_track.txt";
-  RemoveOldLineage(lineage);
+std::vector<TrackLine> SplitDivisions(MaskStore& masks, uint64_t frames, uint64_t min_size) {
   LabelImage mask;
   const uint64_t largest = LargestLabel(masks, frames, mask);
   // Trial passes find the passing divisions; the last pass writes the masks.
   std::set<LabelAt> withdrawn;
   for (int pass = 1;; ++pass) {
     const bool last = pass == kMaxPasses;
-    DivisionSplitter splitter(folder, largest, min_size, withdrawn);
+    DivisionSplitter splitter(masks.Where(), largest, min_size, withdrawn);
     for (uint64_t t = 0; t < frames; ++t) {
-      ReadLabelImage(masks.Name(t), mask);
+      masks.Read(t, mask);
       const float ratio = mask.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
       const bool cut = voxa::CutNarrowNecks(mask, ratio) > 0;
-      if ((splitter.Relabel(t, masks.Name(t), mask) || cut) && last)
-        WriteLabelImage(masks.Name(t), mask);
+      if ((splitter.Relabel(t, masks.Name(t), mask) || cut) && last) masks.Write(t, mask);
     }
-    if (last) {
-      WriteTrackFile(lineage, splitter.Tracks());
-      return;
-    }
+    if (last) return splitter.Tracks();
     std::set<LabelAt> passing = splitter.PassingDivisions(frames);
     if (passing == withdrawn) pass = kMaxPasses - 1;  // settled: the next pass writes
     withdrawn = std::move(passing);
   }
+}
+
+void SplitDivisionsAndWriteLineage(const std::filesystem::path& folder, uint64_t frames,
+                                   uint64_t min_size) {
+  const std::filesystem::path lineage = folder / "res_track.txt";
+  RemoveOldLineage(lineage);
+  FolderMasks masks(folder);
+  WriteTrackFile(lineage, SplitDivisions(masks, frames, min_size));
 }
 
 }  // namespace trel::tool

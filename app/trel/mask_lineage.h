@@ -9,6 +9,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
+
+#include "mask_store.h"
+#include "track_file.h"
 
 namespace trel::tool {
 
@@ -21,5 +25,9 @@ namespace trel::tool {
 // a 16-bit mask holds, and the statuses of ReadLabelImage, WriteLabelImage and WriteTrackFile.
 void SplitDivisionsAndWriteLineage(const std::filesystem::path& folder, uint64_t frames,
                                    uint64_t min_size);
+
+// The same on any masks (a folder, an array in memory): rewrites the masks that change and
+// returns the lineage.
+std::vector<TrackLine> SplitDivisions(MaskStore& masks, uint64_t frames, uint64_t min_size);
 
 }  // namespace trel::tool

@@ -9,6 +9,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <string>
+
+#include "label_image.h"
+#include "mask_store.h"
 
 namespace trel::tool {
 
@@ -18,5 +23,11 @@ namespace trel::tool {
 // differ in size, and the statuses of ReadLabelImage and WriteLabelImage.
 void MoveStackOutlinesToEdges(const std::filesystem::path& in, const std::filesystem::path& out,
                               uint64_t frames);
+
+// Puts grey frame t into the image and returns what messages call it.
+using GreyFrames = std::function<std::string(uint64_t t, LabelImage& grey)>;
+
+// The same on any frames and masks (folders, arrays in memory).
+void MoveStackOutlinesToEdges(const GreyFrames& frames, MaskStore& masks, uint64_t count);
 
 }  // namespace trel::tool

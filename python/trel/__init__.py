@@ -17,7 +17,7 @@ Error = _trel.Error
 
 __all__ = ["Error", "filter", "track"]
 
-_METHODS = ("levelset",)
+_METHODS = ("levelset", "graphcut")
 
 
 def _frames(frames):
@@ -68,7 +68,8 @@ def track(frames, method="levelset", voxel_size=None, progress=None, **params):
             if not (_np.isfinite(value) and value > 0):
                 raise ValueError(f"{name} must be a finite number above 0, not {value!r}")
             values[name] = float(value)
-    return _trel.track_levelset(array, _voxel_size(voxel_size, array.ndim), progress, **values)
+    run = _trel.track_graphcut if method == "graphcut" else _trel.track_levelset
+    return run(array, _voxel_size(voxel_size, array.ndim), progress, **values)
 
 
 def filter(frames, sigma=None, rho=None, tau=None, steps=None, voxel_size=None, progress=None):
