@@ -11,15 +11,20 @@
 #include <memory>
 #include <vector>
 
+#include "eval_report.h"
+#include "evaluation.h"
 #include "filtering/ced_filter_frames.h"
 #include "foundation/memory_frames.h"
+#include "frame_files.h"
 #include "graphcut/kerf_track_frames.h"
+#include "label_image.h"
 #include "levelset/fls_track_frames.h"
 #include "mask_lineage.h"
 #include "mask_store.h"
 #include "stack_outlines.h"
 #include "tool_error.h"
 #include "track_defaults.h"
+#include "track_file.h"
 #include "trel/error.h"
 #include "voxa/resolution.h"
 
@@ -77,6 +82,18 @@ py::dict Defaults(const std::string& method, uint64_t slices) {
   return out;
 }
 
+py::array_t<int64_t> LineageArray(const std::vector<trel::tool::TrackLine>& tracks) {
+  py::array_t<int64_t> lineage({py::ssize_t(tracks.size()), py::ssize_t(4)});
+  auto rows = lineage.mutable_unchecked<2>();
+  for (size_t k = 0; k < tracks.size(); ++k) {
+    rows(k, 0) = int64_t(tracks[k].label);
+    rows(k, 1) = int64_t(tracks[k].begin);
+    rows(k, 2) = int64_t(tracks[k].end);
+    rows(k, 3) = int64_t(tracks[k].parent);
+  }
+  return lineage;
+}
+
 py::tuple TrackLevelSet(const Frames16& frames, const std::array<float, 3>& voxel_size,
                         const py::object& progress, float curv_weight, float fg_weight,
                         float bg_weight, float bg_factor, uint64_t max_iter, uint64_t min_size,
@@ -127,15 +144,7 @@ py::tuple TrackGraphCut(const Frames16& frames, const std::array<float, 3>& voxe
     trel::tool::MoveStackOutlinesToEdges(grey, masks, shape.frames);
     tracks = trel::tool::SplitDivisions(masks, shape.frames, min_size);
   }
-  py::array_t<int64_t> lineage({py::ssize_t(tracks.size()), py::ssize_t(4)});
-  auto rows = lineage.mutable_unchecked<2>();
-  for (size_t k = 0; k < tracks.size(); ++k) {
-    rows(k, 0) = int64_t(tracks[k].label);
-    rows(k, 1) = int64_t(tracks[k].begin);
-    rows(k, 2) = int64_t(tracks[k].end);
-    rows(k, 3) = int64_t(tracks[k].parent);
-  }
-  return py::make_tuple(ArrayOf(std::move(labels), frames), lineage);
+  return py::make_tuple(ArrayOf(std::move(labels), frames), LineageArray(tracks));
 }
 
 py::array_t<uint16_t> Filter(const Frames16& frames, const std::array<float, 3>& voxel_size,
@@ -149,6 +158,68 @@ py::array_t<uint16_t> Filter(const Frames16& frames, const std::array<float, 3>&
   }
   std::vector<uint16_t> voxels = memory.Output();
   return ArrayOf(std::move(voxels), frames);
+}
+
+// A result folder in the community's layout: maskTTT.tif from frame 0 on, and res_track.txt.
+py::tuple Read(const std::string& folder) {
+  const trel::tool::FrameFiles files(folder, "mask");
+  const uint64_t count = files.CountFrames();
+  if (count == 0)
+    throw trel::tool::ToolError(trel::tool::kExitNoInput, folder + " holds no mask000.tif");
+  trel::tool::LabelImage mask;
+  std::vector<uint16_t> voxels;
+  std::vector<py::ssize_t> shape;
+  for (uint64_t t = 0; t < count; ++t) {
+    trel::tool::ReadLabelImage(files.Name(t), mask);
+    if (t == 0) {
+      shape = {py::ssize_t(count)};
+      if (mask.GetSizeZ() > 1) shape.push_back(py::ssize_t(mask.GetSizeZ()));
+      shape.push_back(py::ssize_t(mask.GetSizeY()));
+      shape.push_back(py::ssize_t(mask.GetSizeX()));
+      voxels.reserve(count * mask.GetImageSize());
+    } else if (voxels.size() != t * mask.GetImageSize()) {
+      throw trel::tool::ToolError(
+          trel::tool::kExitDataError,
+          files.Name(t).string() + " is " + trel::tool::SizeText(mask) + ", unlike the first mask");
+    }
+    voxels.insert(voxels.end(), mask.begin(), mask.end());
+  }
+  auto* owned = new std::vector<uint16_t>(std::move(voxels));
+  py::capsule free(owned, [](void* p) { delete static_cast<std::vector<uint16_t>*>(p); });
+  py::array_t<uint16_t> labels(shape, owned->data(), free);
+  return py::make_tuple(labels,
+                        LineageArray(trel::tool::ReadTrackFile(files.folder() / "res_track.txt")));
+}
+
+// Writes masks (uint16, T x [Z x] Y x X) and their lineage (N x 4) as a result folder.
+void Write(const std::string& folder, const Frames16& labels,
+           const py::array_t<int64_t, py::array::c_style | py::array::forcecast>& lineage) {
+  const trel::FrameShape s = ShapeOf(labels);
+  if (lineage.ndim() != 2 || (lineage.shape(0) > 0 && lineage.shape(1) != 4))
+    throw py::value_error("lineage must be an (N, 4) array of label, first, last, parent");
+  std::vector<trel::tool::TrackLine> tracks;
+  auto rows = lineage.unchecked<2>();
+  for (py::ssize_t k = 0; k < lineage.shape(0); ++k) {
+    for (py::ssize_t c = 0; c < 4; ++c)
+      if (rows(k, c) < 0) throw py::value_error("lineage values must be 0 or more");
+    tracks.push_back({uint64_t(rows(k, 0)), uint64_t(rows(k, 1)), uint64_t(rows(k, 2)),
+                      uint64_t(rows(k, 3)), 0});
+  }
+  std::filesystem::create_directories(folder);
+  const trel::tool::FrameFiles files(folder, "mask");
+  trel::tool::LabelImage mask;
+  mask.MakeRoom(s.columns, s.rows, s.slices);
+  for (uint64_t t = 0; t < s.frames; ++t) {
+    std::copy(labels.data() + t * s.FrameVoxels(), labels.data() + (t + 1) * s.FrameVoxels(),
+              mask.begin());
+    trel::tool::WriteLabelImage(files.Name(t), mask);
+  }
+  trel::tool::WriteTrackFile(files.folder() / "res_track.txt", tracks);
+}
+
+// Every measure of `trel eval --json`, as its JSON text.
+std::string Evaluate(const std::string& gt, const std::string& res) {
+  return trel::tool::ToJson(trel::tool::Evaluate(gt, res)).dump();
 }
 
 }  // namespace
@@ -174,6 +245,9 @@ PYBIND11_MODULE(_trel, m) {
         py::arg("progress"), py::arg("curv_weight"), py::arg("fg_weight"), py::arg("bg_weight"),
         py::arg("bg_factor"), py::arg("max_iter"), py::arg("min_size"), py::arg("overlap"),
         py::arg("border"));
+  m.def("read", &Read, py::arg("folder"));
+  m.def("write", &Write, py::arg("folder"), py::arg("labels"), py::arg("lineage"));
+  m.def("evaluate", &Evaluate, py::arg("gt"), py::arg("res"));
   m.def("defaults", &Defaults, py::arg("method"), py::arg("slices"));
   m.def("filter_defaults", [] {
     py::dict out;

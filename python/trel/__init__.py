@@ -15,7 +15,7 @@ from . import _trel
 
 Error = _trel.Error
 
-__all__ = ["Error", "filter", "track"]
+__all__ = ["Error", "evaluate", "filter", "napari_tracks", "read", "track", "write"]
 
 _METHODS = ("levelset", "graphcut")
 
@@ -87,3 +87,52 @@ def filter(frames, sigma=None, rho=None, tau=None, steps=None, voxel_size=None, 
         raise ValueError(f"steps must be a whole number of 0 or more, not {steps!r}")
     return _trel.filter(array, _voxel_size(voxel_size, array.ndim), progress, float(sigma),
                         float(rho), float(tau), int(steps))
+
+
+def read(folder):
+    """A result folder in the community's layout (maskTTT.tif, res_track.txt): (labels, lineage)."""
+    return _trel.read(str(folder))
+
+
+def write(folder, labels, lineage):
+    """Writes labels (uint16, (T, [Z,] Y, X)) and their lineage (N, 4) as a result folder."""
+    labels = _np.asarray(labels)
+    if labels.dtype != _np.uint16:
+        if labels.dtype.kind not in "ui" or labels.min(initial=0) < 0 or labels.max(initial=0) > 65535:
+            raise ValueError("labels must fit 16 bits: whole numbers from 0 to 65535")
+        labels = labels.astype(_np.uint16)
+    lineage = _np.asarray(lineage, dtype=_np.int64).reshape(-1, 4)
+    _trel.write(str(folder), _np.ascontiguousarray(labels), lineage)
+
+
+def evaluate(gt, result):
+    """The measures of `trel eval` (SEG, DET, TRA, ... as a dict) of `result` against the ground
+    truth folder `gt`; `result` is a result folder or a (labels, lineage) pair."""
+    import json
+    import tempfile
+
+    if isinstance(result, tuple):
+        with tempfile.TemporaryDirectory() as folder:
+            write(folder, *result)
+            return json.loads(_trel.evaluate(str(gt), folder))
+    return json.loads(_trel.evaluate(str(gt), str(result)))
+
+
+def napari_tracks(labels, lineage):
+    """The (data, graph) pair napari's tracks layer takes: data rows (track_id, t, [z,] y, x) at
+    every cell's centroid in every frame, graph {track: [parent track]}."""
+    labels = _np.asarray(labels)
+    rows = []
+    for t, frame in enumerate(labels):
+        flat = frame.ravel().astype(_np.int64)
+        ids = _np.unique(flat)
+        ids = ids[ids > 0]
+        if not len(ids):
+            continue
+        counts = _np.bincount(flat)
+        coordinates = _np.indices(frame.shape).reshape(frame.ndim, -1)
+        centroid = [_np.bincount(flat, weights=c)[ids] / counts[ids] for c in coordinates]
+        rows.append(_np.column_stack([ids, _np.full(len(ids), t), *centroid]))
+    data = _np.concatenate(rows) if rows else _np.zeros((0, labels.ndim + 1))
+    graph = {int(label): [int(parent)] for label, _, _, parent in _np.asarray(lineage) if parent}
+    return data.astype(float), graph

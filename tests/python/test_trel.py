@@ -107,3 +107,29 @@ def test_progress_interruption_and_errors_reach_the_caller(sequence):
     assert trel.track(frames[:2])[0].shape == frames[:2].shape  # still usable afterwards
     with pytest.raises(trel.Error, match="Frame i=0: Filtering failed"):
         trel.filter(frames[:1], rho=1e9)
+
+
+def test_a_result_folder_round_trips_and_scores_as_trel_eval(sequence, tmp_path):
+    root, frames = sequence
+    labels, lineage = trel.track(frames)
+    trel.write(tmp_path / "res", labels, lineage)
+    back, back_lineage = trel.read(tmp_path / "res")
+    assert np.array_equal(back, labels) and np.array_equal(back_lineage, lineage)
+    scores = trel.evaluate(root / "01_GT", tmp_path / "res")
+    cli = subprocess.run([TREL, "eval", "--json", "--gt", str(root / "01_GT"), "--res",
+                          str(tmp_path / "res")], check=True, capture_output=True, text=True)
+    assert scores == __import__("json").loads(cli.stdout)
+    assert scores["TRA"] > 0.5
+    assert trel.evaluate(root / "01_GT", (labels, lineage)) == scores
+    with pytest.raises(trel.Error, match="holds no mask000.tif"):
+        trel.read(tmp_path)
+
+
+def test_napari_tracks_are_centroids_per_frame_and_parents():
+    labels = np.zeros((2, 4, 6), np.uint16)
+    labels[0, 0:2, 0:2] = 1  # centroid (0.5, 0.5)
+    labels[1, 2:4, 4:6] = 2  # centroid (2.5, 4.5)
+    labels[1, 0, 0] = 3
+    data, graph = trel.napari_tracks(labels, [[1, 0, 0, 0], [2, 1, 1, 1], [3, 1, 1, 1]])
+    assert data.tolist() == [[1, 0, 0.5, 0.5], [2, 1, 2.5, 4.5], [3, 1, 0, 0]]
+    assert graph == {2: [1], 3: [1]}
