@@ -7,8 +7,10 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "eval_report.h"
@@ -21,6 +23,7 @@
 #include "levelset/fls_track_frames.h"
 #include "mask_lineage.h"
 #include "mask_store.h"
+#include "result_tables.h"
 #include "stack_outlines.h"
 #include "tool_error.h"
 #include "track_defaults.h"
@@ -217,6 +220,37 @@ void Write(const std::string& folder, const Frames16& labels,
   trel::tool::WriteTrackFile(files.folder() / "res_track.txt", tracks);
 }
 
+// The tables of `trel measure` for labels and lineage in memory (and the frames, if given).
+py::dict Measure(const Frames16& labels, const py::array_t<int64_t, py::array::c_style>& lineage,
+                 const std::optional<Frames16>& frames, const std::array<float, 3>& voxel_size) {
+  const trel::FrameShape s = ShapeOf(labels);
+  if (frames && (frames->ndim() != labels.ndim() ||
+                 !std::equal(labels.shape(), labels.shape() + labels.ndim(), frames->shape())))
+    throw py::value_error("frames and labels must have the same shape");
+  std::vector<trel::tool::TrackLine> tracks;
+  auto rows = lineage.unchecked<2>();
+  for (py::ssize_t k = 0; k < lineage.shape(0); ++k)
+    tracks.push_back({uint64_t(rows(k, 0)), uint64_t(rows(k, 1)), uint64_t(rows(k, 2)),
+                      uint64_t(rows(k, 3)), 0});
+  // The masks are only read; MemoryMasks also writes, which Tabulate never asks of it.
+  trel::tool::MemoryMasks masks(const_cast<uint16_t*>(labels.data()), s.slices, s.rows, s.columns);
+  std::optional<trel::MemoryFrames> grey;
+  if (frames) grey.emplace(frames->data(), s, ResolutionOf(voxel_size));
+  const trel::tool::GreyFrames read = [&](uint64_t t, trel::tool::LabelImage& image) {
+    grey->LoadFrame(image, t);
+    return "frame " + std::to_string(t);
+  };
+  const trel::tool::ResultTables tables =
+      trel::tool::Tabulate(masks, grey ? &read : nullptr, s.frames, tracks,
+                           {voxel_size[0], voxel_size[1], voxel_size[2]});
+  py::dict out;
+  out["objects"] = tables.objects;
+  out["tracks"] = tables.tracks;
+  out["napari_tracks"] = tables.napari_tracks;
+  out["napari_graph"] = tables.napari_graph;
+  return out;
+}
+
 // Every measure of `trel eval --json`, as its JSON text.
 std::string Evaluate(const std::string& gt, const std::string& res) {
   return trel::tool::ToJson(trel::tool::Evaluate(gt, res)).dump();
@@ -248,6 +282,8 @@ PYBIND11_MODULE(_trel, m) {
   m.def("read", &Read, py::arg("folder"));
   m.def("write", &Write, py::arg("folder"), py::arg("labels"), py::arg("lineage"));
   m.def("evaluate", &Evaluate, py::arg("gt"), py::arg("res"));
+  m.def("measure", &Measure, py::arg("labels"), py::arg("lineage"), py::arg("frames"),
+        py::arg("voxel_size"));
   m.def("defaults", &Defaults, py::arg("method"), py::arg("slices"));
   m.def("filter_defaults", [] {
     py::dict out;

@@ -49,6 +49,7 @@ int RunTool(int argc, const char* const* argv, std::ostream& out, std::ostream& 
   AddFilterCommand(app, context);
   AddTrackCommand(app, context);
   AddPreviewCommand(app, context);
+  AddMeasureCommand(app, context);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -106,13 +106,24 @@ ExitCode TrackErrorCode(const std::string& message, const std::filesystem::path&
   return FilterErrorCode(message, in);
 }
 
+// Tracks of one or two frames, and divisions that lose a daughter within two frames (before the
+// run's end): the doubtful parts of a result, worth a look.
+constexpr uint64_t kShortTrack = 2;
+
 nlohmann::json Summary(const TrackOptions& o, const Sequence& s, double seconds) {
   const std::vector<TrackLine> tracks = ReadTrackFile(o.out / "res_track.txt");
-  uint64_t divisions = 0;
   std::set<uint64_t> parents;
   for (const TrackLine& t : tracks)
     if (t.parent) parents.insert(t.parent);
-  divisions = parents.size();
+  const uint64_t divisions = parents.size();
+  uint64_t short_tracks = 0;
+  std::set<uint64_t> losing;
+  for (const TrackLine& t : tracks) {
+    const bool brief = t.end - t.begin + 1 <= kShortTrack;
+    short_tracks += brief;
+    if (brief && t.parent && !parents.count(t.label) && t.end + 1 < s.frames)
+      losing.insert(t.parent);
+  }
   nlohmann::json j;
   j["in"] = o.in.string();
   j["out"] = o.out.string();
@@ -121,6 +132,8 @@ nlohmann::json Summary(const TrackOptions& o, const Sequence& s, double seconds)
   j["slices"] = s.slices;
   j["tracks"] = tracks.size();
   j["divisions"] = divisions;
+  j["short_tracks"] = short_tracks;
+  j["divisions_losing_a_daughter"] = losing.size();
   j["seconds"] = seconds;
   j["seconds_per_frame"] = seconds / double(s.frames);
   j["parameters"] = {{"curv_weight", o.curv_weight}, {"fg_weight", s.fg_weight},
@@ -196,8 +209,10 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
     }
     out << "tracked " << s.frames << " frame(s) of " << s.slices << " slice(s) in "
         << ClockText(summary["seconds"]) << ": " << summary["tracks"] << " tracks, "
-        << summary["divisions"] << " divisions; masks and res_track.txt in " << o.out.string()
-        << "\n";
+        << summary["divisions"] << " divisions (" << summary["short_tracks"]
+        << " tracks of one or two frames, " << summary["divisions_losing_a_daughter"]
+        << " divisions losing a daughter within two frames); masks and res_track.txt in "
+        << o.out.string() << "\n";
   });
 }
 

@@ -15,7 +15,7 @@ from . import _trel
 
 Error = _trel.Error
 
-__all__ = ["Error", "evaluate", "filter", "napari_tracks", "read", "track", "write"]
+__all__ = ["Error", "evaluate", "filter", "measure", "napari_tracks", "read", "track", "write"]
 
 _METHODS = ("levelset", "graphcut")
 
@@ -136,3 +136,28 @@ def napari_tracks(labels, lineage):
     data = _np.concatenate(rows) if rows else _np.zeros((0, labels.ndim + 1))
     graph = {int(label): [int(parent)] for label, _, _, parent in _np.asarray(lineage) if parent}
     return data.astype(float), graph
+
+
+def measure(labels, lineage=None, frames=None, voxel_size=None):
+    """The tables of `trel measure`: (objects, tracks), one row per cell and frame and one per
+    track, as pandas DataFrames when pandas is installed, else numpy record arrays. `labels` is
+    an array (with `lineage`) or a result folder; `frames` (optional) gives the intensities."""
+    import io
+
+    if lineage is None:
+        labels, lineage = read(labels)
+    labels = _np.ascontiguousarray(labels, dtype=_np.uint16)
+    lineage = _np.ascontiguousarray(_np.asarray(lineage, dtype=_np.int64).reshape(-1, 4))
+    grey = None if frames is None else _frames(frames)
+    tables = _trel.measure(labels, lineage, grey, _voxel_size(voxel_size, labels.ndim))
+    try:
+        import pandas
+
+        def parse(text):
+            return pandas.read_csv(io.StringIO(text))
+    except ImportError:
+
+        def parse(text):
+            return _np.genfromtxt(io.StringIO(text), delimiter=",", names=True, dtype=None,
+                                  encoding="utf-8")
+    return parse(tables["objects"]), parse(tables["tracks"])

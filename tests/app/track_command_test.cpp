@@ -40,6 +40,11 @@ TEST(TrackCommand, TracksASyntheticSequenceIntoAValidResult) {
   EXPECT_EQ(j["method"], "levelset");
   EXPECT_EQ(j["parameters"]["fg_weight"], 1.0);
   EXPECT_GT(j["tracks"].get<int>(), 0);
+  // The doubtful parts, counted from the lineage as the summary counts them.
+  const std::vector<tool::TrackLine> tracks = tool::ReadTrackFile(dir / "res/res_track.txt");
+  EXPECT_EQ(j["short_tracks"], std::count_if(tracks.begin(), tracks.end(),
+                                             [](const auto& t) { return t.end - t.begin < 2; }));
+  EXPECT_LE(j["divisions_losing_a_daughter"].get<int>(), j["divisions"].get<int>());
   EXPECT_EQ(Tool({"validate", (dir / "res"), "--gt", (dir / "01_GT")}), 0);
   std::string scores;
   ASSERT_EQ(Tool({"eval", "--gt", (dir / "01_GT"), "--res", (dir / "res"), "--json"}, &scores), 0);

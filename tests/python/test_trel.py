@@ -133,3 +133,24 @@ def test_napari_tracks_are_centroids_per_frame_and_parents():
     data, graph = trel.napari_tracks(labels, [[1, 0, 0, 0], [2, 1, 1, 1], [3, 1, 1, 1]])
     assert data.tolist() == [[1, 0, 0.5, 0.5], [2, 1, 2.5, 4.5], [3, 1, 0, 0]]
     assert graph == {2: [1], 3: [1]}
+
+
+def test_measure_gives_the_tables_of_trel_measure(sequence, tmp_path):
+    root, frames = sequence
+    labels, lineage = trel.track(frames)
+    trel.write(tmp_path / "res", labels, lineage)
+    subprocess.run([TREL, "measure", str(tmp_path / "res"), "--frames", str(root / "01")],
+                   check=True, capture_output=True)
+    objects, tracks = trel.measure(labels, lineage, frames=frames)
+    from_folder = trel.measure(tmp_path / "res", frames=frames)
+    for table, name in ((objects, "objects.csv"), (tracks, "tracks.csv")):
+        cli = np.genfromtxt(tmp_path / "res" / name, delimiter=",", names=True, dtype=None,
+                            encoding="utf-8")
+        columns = cli.dtype.names
+        assert list(table.columns if hasattr(table, "columns") else table.dtype.names) == \
+            list(columns)
+        for column in columns:
+            assert list(np.asarray(table[column])) == list(cli[column]), column
+    assert len(objects) == sum(len(np.unique(f)) - 1 for f in labels)
+    assert len(from_folder[0]) == len(objects)
+    assert set(np.asarray(tracks["label"])) == set(lineage[:, 0])
