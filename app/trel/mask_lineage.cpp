@@ -39,6 +39,8 @@ constexpr float kStackNeckRatio = 0.8f;
 constexpr uint64_t kMinDaughterFrames = 3;
 // Each pass that withdraws passing divisions may reveal others; a few passes settle it.
 constexpr int kMaxPasses = 4;
+// Masks up to this many bytes in all are kept in memory between the passes.
+constexpr uint64_t kCacheBytes = uint64_t(512) << 20;
 
 using Pieces = voxa::LabeledImage3d<unsigned short, unsigned short>;
 using Labels = std::vector<uint16_t>;
@@ -251,16 +253,6 @@ class DivisionSplitter {
   OverlapCounter counter_;
 };
 
-uint64_t LargestLabel(const MaskStore& masks, uint64_t frames, LabelImage& mask) {
-  uint64_t largest = 0;
-  for (uint64_t t = 0; t < frames; ++t) {
-    masks.Read(t, mask);
-    if (!mask.IsEmpty())
-      largest = std::max<uint64_t>(largest, *std::max_element(mask.begin(), mask.end()));
-  }
-  return largest;
-}
-
 // A lineage file left by an earlier run would contradict the rewritten masks if this run fails.
 void RemoveOldLineage(const std::filesystem::path& lineage) {
   std::error_code error;
@@ -270,18 +262,58 @@ void RemoveOldLineage(const std::filesystem::path& lineage) {
 
 }  // namespace
 
+// The masks cut at their narrow necks, for every pass. When they fit kCacheBytes they are
+// decoded and cut once and kept; otherwise every pass reads and cuts them again.
+class CutMasks {
+ public:
+  CutMasks(const MaskStore& masks, uint64_t frames) : masks_(masks) {
+    LabelImage mask;
+    for (uint64_t t = 0; t < frames; ++t) {
+      masks_.Read(t, mask);
+      if (!mask.IsEmpty())
+        largest_ = std::max<uint64_t>(largest_, *std::max_element(mask.begin(), mask.end()));
+      if (t == 0) keep_ = frames * mask.GetImageSize() * sizeof(uint16_t) <= kCacheBytes;
+      if (!keep_) continue;
+      cut_.push_back(Cut(mask));
+      kept_.push_back(mask);
+    }
+  }
+
+  uint64_t Largest() const { return largest_; }
+
+  // Frame t, cut, into `mask`; returns whether the cut changed it.
+  bool Get(uint64_t t, LabelImage& mask) const {
+    if (!keep_) {
+      masks_.Read(t, mask);
+      return Cut(mask);
+    }
+    mask = kept_[t];
+    return cut_[t];
+  }
+
+ private:
+  static bool Cut(LabelImage& mask) {
+    const float ratio = mask.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
+    return voxa::CutNarrowNecks(mask, ratio) > 0;
+  }
+
+  const MaskStore& masks_;
+  uint64_t largest_ = 0;
+  bool keep_ = false;
+  std::vector<LabelImage> kept_;
+  std::vector<bool> cut_;
+};
+
 std::vector<TrackLine> SplitDivisions(MaskStore& masks, uint64_t frames, uint64_t min_size) {
   LabelImage mask;
-  const uint64_t largest = LargestLabel(masks, frames, mask);
+  const CutMasks cut_masks(masks, frames);
   // Trial passes find the passing divisions; the last pass writes the masks.
   std::set<LabelAt> withdrawn;
   for (int pass = 1;; ++pass) {
     const bool last = pass == kMaxPasses;
-    DivisionSplitter splitter(masks.Where(), largest, min_size, withdrawn);
+    DivisionSplitter splitter(masks.Where(), cut_masks.Largest(), min_size, withdrawn);
     for (uint64_t t = 0; t < frames; ++t) {
-      masks.Read(t, mask);
-      const float ratio = mask.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
-      const bool cut = voxa::CutNarrowNecks(mask, ratio) > 0;
+      const bool cut = cut_masks.Get(t, mask);
       if ((splitter.Relabel(t, masks.Name(t), mask) || cut) && last) masks.Write(t, mask);
     }
     if (last) return splitter.Tracks();
