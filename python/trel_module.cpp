@@ -25,6 +25,7 @@
 #include "mask_store.h"
 #include "result_tables.h"
 #include "stack_outlines.h"
+#include "synthetic_sequence.h"
 #include "tool_error.h"
 #include "track_defaults.h"
 #include "track_file.h"
@@ -163,12 +164,13 @@ py::array_t<uint16_t> Filter(const Frames16& frames, const std::array<float, 3>&
   return ArrayOf(std::move(voxels), frames);
 }
 
-// A result folder in the community's layout: maskTTT.tif from frame 0 on, and res_track.txt.
-py::tuple Read(const std::string& folder) {
-  const trel::tool::FrameFiles files(folder, "mask");
+// Every frame <prefix>TTT.tif of a folder from frame 0 on, as one array (T, [Z,] Y, X).
+py::array_t<uint16_t> ReadFrames(const std::string& folder, const std::string& prefix) {
+  const trel::tool::FrameFiles files(folder, prefix);
   const uint64_t count = files.CountFrames();
   if (count == 0)
-    throw trel::tool::ToolError(trel::tool::kExitNoInput, folder + " holds no mask000.tif");
+    throw trel::tool::ToolError(trel::tool::kExitNoInput,
+                                folder + " holds no " + prefix + "000.tif");
   trel::tool::LabelImage mask;
   std::vector<uint16_t> voxels;
   std::vector<py::ssize_t> shape;
@@ -181,17 +183,38 @@ py::tuple Read(const std::string& folder) {
       shape.push_back(py::ssize_t(mask.GetSizeX()));
       voxels.reserve(count * mask.GetImageSize());
     } else if (voxels.size() != t * mask.GetImageSize()) {
-      throw trel::tool::ToolError(
-          trel::tool::kExitDataError,
-          files.Name(t).string() + " is " + trel::tool::SizeText(mask) + ", unlike the first mask");
+      throw trel::tool::ToolError(trel::tool::kExitDataError, files.Name(t).string() + " is " +
+                                                                  trel::tool::SizeText(mask) +
+                                                                  ", unlike the first frame");
     }
     voxels.insert(voxels.end(), mask.begin(), mask.end());
   }
   auto* owned = new std::vector<uint16_t>(std::move(voxels));
   py::capsule free(owned, [](void* p) { delete static_cast<std::vector<uint16_t>*>(p); });
-  py::array_t<uint16_t> labels(shape, owned->data(), free);
-  return py::make_tuple(labels,
-                        LineageArray(trel::tool::ReadTrackFile(files.folder() / "res_track.txt")));
+  return py::array_t<uint16_t>(shape, owned->data(), free);
+}
+
+// A result folder in the community's layout: maskTTT.tif from frame 0 on, and res_track.txt.
+py::tuple Read(const std::string& folder) {
+  py::array_t<uint16_t> labels = ReadFrames(folder, "mask");  // first: a folder without masks
+  const auto tracks = trel::tool::ReadTrackFile(std::filesystem::path(folder) / "res_track.txt");
+  return py::make_tuple(labels, LineageArray(tracks));
+}
+
+// A synthetic sequence as `trel synth` writes it into `folder`.
+void Synth(const std::string& folder, int dim, uint64_t size, uint64_t frames, uint64_t cells,
+           double divisions, double snr, int bits, double z_spacing, uint64_t seed) {
+  trel::tool::SynthOptions o;
+  o.dim = dim;
+  o.size = size;
+  o.frames = frames;
+  o.cells = cells;
+  o.divisions = divisions;
+  o.snr = snr;
+  o.bits = bits;
+  o.z_spacing = z_spacing;
+  o.seed = seed;
+  trel::tool::WriteSyntheticSequence(o, folder, nullptr);
 }
 
 // Writes masks (uint16, T x [Z x] Y x X) and their lineage (N x 4) as a result folder.
@@ -280,6 +303,10 @@ PYBIND11_MODULE(_trel, m) {
         py::arg("bg_factor"), py::arg("max_iter"), py::arg("min_size"), py::arg("overlap"),
         py::arg("border"));
   m.def("read", &Read, py::arg("folder"));
+  m.def("read_frames", &ReadFrames, py::arg("folder"), py::arg("prefix"));
+  m.def("synth", &Synth, py::arg("folder"), py::arg("dim"), py::arg("size"), py::arg("frames"),
+        py::arg("cells"), py::arg("divisions"), py::arg("snr"), py::arg("bits"),
+        py::arg("z_spacing"), py::arg("seed"));
   m.def("write", &Write, py::arg("folder"), py::arg("labels"), py::arg("lineage"));
   m.def("evaluate", &Evaluate, py::arg("gt"), py::arg("res"));
   m.def("measure", &Measure, py::arg("labels"), py::arg("lineage"), py::arg("frames"),

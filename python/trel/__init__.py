@@ -15,7 +15,8 @@ from . import _trel
 
 Error = _trel.Error
 
-__all__ = ["Error", "evaluate", "filter", "measure", "napari_tracks", "read", "track", "write"]
+__all__ = ["Error", "evaluate", "filter", "measure", "napari_tracks", "read", "synth", "track",
+           "write"]
 
 _METHODS = ("levelset", "graphcut")
 
@@ -161,3 +162,19 @@ def measure(labels, lineage=None, frames=None, voxel_size=None):
             return _np.genfromtxt(io.StringIO(text), delimiter=",", names=True, dtype=None,
                                   encoding="utf-8")
     return parse(tables["objects"]), parse(tables["tracks"])
+
+
+def synth(dim=2, size=0, frames=40, cells=25, divisions=40.0, snr=6.0, bits=16, z_spacing=2.0,
+          seed=1):
+    """A synthetic sequence with exact ground truth, as `trel synth` makes it (same options, same
+    seed, same values): (frames, labels, lineage), the frames uint8 or uint16 by `bits`, the
+    ground-truth labels uint16 and the lineage (N, 4). `size` 0 is 512 in 2D, 256 in 3D."""
+    import tempfile
+
+    with tempfile.TemporaryDirectory() as folder:
+        _trel.synth(folder, int(dim), int(size), int(frames), int(cells), float(divisions),
+                    float(snr), int(bits), float(z_spacing), int(seed))
+        images = _trel.read_frames(f"{folder}/01", "t")
+        labels = _trel.read_frames(f"{folder}/01_GT/TRA", "man_track")
+        lineage = _np.loadtxt(f"{folder}/01_GT/TRA/man_track.txt", dtype=_np.int64, ndmin=2)
+    return (images.astype(_np.uint8) if bits == 8 else images), labels, lineage.reshape(-1, 4)

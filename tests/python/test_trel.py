@@ -154,3 +154,13 @@ def test_measure_gives_the_tables_of_trel_measure(sequence, tmp_path):
     assert len(objects) == sum(len(np.unique(f)) - 1 for f in labels)
     assert len(from_folder[0]) == len(objects)
     assert set(np.asarray(tracks["label"])) == set(lineage[:, 0])
+
+
+def test_synth_gives_the_frames_and_ground_truth_of_trel_synth(sequence):
+    root, frames = sequence
+    images, labels, lineage = trel.synth(size=96, frames=8, cells=4, seed=3)
+    assert np.array_equal(images, frames)
+    assert np.array_equal(labels, read_folder(root / "01_GT" / "TRA", "man_track", 8))
+    assert np.array_equal(lineage, np.loadtxt(root / "01_GT" / "TRA" / "man_track.txt",
+                                              dtype=np.int64, ndmin=2))
+    assert trel.synth(size=32, frames=2, cells=1, bits=8)[0].dtype == np.uint8
