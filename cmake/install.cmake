@@ -1,17 +1,17 @@
 # `cmake --install`: the public headers, the shared libraries with their SONAME versions (libtrel
 # and the two platform libraries it loads), the programs, a CMake package (find_package(trel)
-# gives trel::trel) and trel.pc. Installed programs and libraries find their libraries through
+# gives trel::trel and trel::pipeline) and trel.pc. Installed programs and libraries find their libraries through
 # a RUNPATH relative to their own place, so any prefix works without LD_LIBRARY_PATH.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 file(RELATIVE_PATH relative_libdir ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-set_target_properties(trel voxacore voxaalgo kerf PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(trel trel_pipeline voxacore voxaalgo kerf PROPERTIES INSTALL_RPATH "$ORIGIN")
 set_target_properties(trel_cli flstrack PROPERTIES INSTALL_RPATH "$ORIGIN/${relative_libdir}")
 
 # The platform libraries are in the export set only because libtrel loads them; their headers are
 # not installed, since the public headers need none of them.
-install(TARGETS trel voxacore voxaalgo kerf EXPORT trelTargets
+install(TARGETS trel trel_pipeline voxacore voxaalgo kerf EXPORT trelTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS trel_cli flstrack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -30,6 +30,7 @@
 #include "track_defaults.h"
 #include "track_file.h"
 #include "trel/error.h"
+#include "trel/pipeline.h"
 #include "voxa/resolution.h"
 
 namespace py = pybind11;
@@ -98,69 +99,46 @@ py::array_t<int64_t> LineageArray(const std::vector<trel::tool::TrackLine>& trac
   return lineage;
 }
 
-py::tuple TrackLevelSet(const Frames16& frames, const std::array<float, 3>& voxel_size,
-                        const py::object& progress, float curv_weight, float fg_weight,
-                        float bg_weight, float bg_factor, uint64_t max_iter, uint64_t min_size,
-                        uint64_t overlap, uint64_t border) {
-  const trel::FrameShape shape = ShapeOf(frames);
-  const trel::MemoryFrames memory(frames.data(), shape, ResolutionOf(voxel_size));
-  const trel::LevelSetParameters p{curv_weight, fg_weight, bg_weight, max_iter,
-                                   min_size,    overlap,   border,    bg_factor};
+// Both methods through the in-memory pipeline, the interpreter's lock released while it runs.
+py::tuple Track(const Frames16& frames, const std::string& method,
+                const std::array<float, 3>& voxel_size, const py::object& progress,
+                float curv_weight, float fg_weight, float bg_weight, float bg_factor,
+                uint64_t max_iter, uint64_t min_size, uint64_t overlap, uint64_t border) {
+  const trel::FrameShape s = ShapeOf(frames);
+  const trel::pipeline::Method m =
+      method == "graphcut" ? trel::pipeline::Method::kGraphCut : trel::pipeline::Method::kLevelSet;
+  trel::pipeline::Result result;
   {
     py::gil_scoped_release unlocked;
-    trel::FlsTrackFrames(memory, shape.slices, shape.frames, p, Reporter(progress));
+    result = trel::pipeline::Track(
+        frames.data(), {s.frames, s.slices, s.rows, s.columns},
+        {voxel_size[0], voxel_size[1], voxel_size[2]}, m,
+        {curv_weight, fg_weight, bg_weight, bg_factor, max_iter, min_size, overlap, border},
+        Reporter(progress));
   }
-  const std::vector<trel::TrackRecord>& tracks = memory.Lineage();
-  py::array_t<int64_t> lineage({py::ssize_t(tracks.size()), py::ssize_t(4)});
+  py::array_t<int64_t> lineage({py::ssize_t(result.lineage.size()), py::ssize_t(4)});
   auto rows = lineage.mutable_unchecked<2>();
-  for (size_t k = 0; k < tracks.size(); ++k) {
-    rows(k, 0) = tracks[k].label;
-    rows(k, 1) = int64_t(tracks[k].first_frame);
-    rows(k, 2) = int64_t(tracks[k].last_frame);
-    rows(k, 3) = tracks[k].parent;
+  for (size_t k = 0; k < result.lineage.size(); ++k) {
+    const trel::pipeline::LineageRow& r = result.lineage[k];
+    rows(k, 0) = int64_t(r.label);
+    rows(k, 1) = int64_t(r.first);
+    rows(k, 2) = int64_t(r.last);
+    rows(k, 3) = int64_t(r.parent);
   }
-  std::vector<uint16_t> labels = memory.Output();
-  return py::make_tuple(ArrayOf(std::move(labels), frames), lineage);
-}
-
-// The graph cut as `trel track --method graphcut` runs it: the library's loop, then the outlines
-// of stacks moved to their edges and the divisions split out of the carried labels.
-py::tuple TrackGraphCut(const Frames16& frames, const std::array<float, 3>& voxel_size,
-                        const py::object& progress, float curv_weight, float fg_weight,
-                        float bg_weight, float, uint64_t max_iter, uint64_t min_size,
-                        uint64_t overlap, uint64_t) {
-  const trel::FrameShape shape = ShapeOf(frames);
-  const voxa::Resolution resolution = ResolutionOf(voxel_size);
-  const trel::MemoryFrames memory(frames.data(), shape, resolution);
-  std::vector<uint16_t> labels;
-  std::vector<trel::tool::TrackLine> tracks;
-  {
-    py::gil_scoped_release unlocked;
-    trel::KerfTrack(memory, shape.slices, shape.frames,
-                    {curv_weight, fg_weight, bg_weight, max_iter, min_size, overlap},
-                    Reporter(progress));
-    labels = memory.Output();
-    trel::tool::MemoryMasks masks(labels.data(), shape.slices, shape.rows, shape.columns);
-    const trel::tool::GreyFrames grey = [&](uint64_t t, trel::tool::LabelImage& image) {
-      memory.LoadFrame(image, t);
-      return "frame " + std::to_string(t);
-    };
-    trel::tool::MoveStackOutlinesToEdges(grey, masks, shape.frames);
-    tracks = trel::tool::SplitDivisions(masks, shape.frames, min_size);
-  }
-  return py::make_tuple(ArrayOf(std::move(labels), frames), LineageArray(tracks));
+  return py::make_tuple(ArrayOf(std::move(result.labels), frames), lineage);
 }
 
 py::array_t<uint16_t> Filter(const Frames16& frames, const std::array<float, 3>& voxel_size,
                              const py::object& progress, float sigma, float rho, float tau,
                              uint64_t steps) {
-  const trel::FrameShape shape = ShapeOf(frames);
-  const trel::MemoryFrames memory(frames.data(), shape, ResolutionOf(voxel_size));
+  const trel::FrameShape s = ShapeOf(frames);
+  std::vector<uint16_t> voxels;
   {
     py::gil_scoped_release unlocked;
-    trel::CedFilterFrames<float>(memory, shape.frames, sigma, rho, tau, steps, Reporter(progress));
+    voxels = trel::pipeline::Filter(frames.data(), {s.frames, s.slices, s.rows, s.columns},
+                                    {voxel_size[0], voxel_size[1], voxel_size[2]}, sigma, rho, tau,
+                                    steps, Reporter(progress));
   }
-  std::vector<uint16_t> voxels = memory.Output();
   return ArrayOf(std::move(voxels), frames);
 }
 
@@ -294,11 +272,7 @@ PYBIND11_MODULE(_trel, m) {
       error(e.what());
     }
   });
-  m.def("track_levelset", &TrackLevelSet, py::arg("frames"), py::arg("voxel_size"),
-        py::arg("progress"), py::arg("curv_weight"), py::arg("fg_weight"), py::arg("bg_weight"),
-        py::arg("bg_factor"), py::arg("max_iter"), py::arg("min_size"), py::arg("overlap"),
-        py::arg("border"));
-  m.def("track_graphcut", &TrackGraphCut, py::arg("frames"), py::arg("voxel_size"),
+  m.def("track", &Track, py::arg("frames"), py::arg("method"), py::arg("voxel_size"),
         py::arg("progress"), py::arg("curv_weight"), py::arg("fg_weight"), py::arg("bg_weight"),
         py::arg("bg_factor"), py::arg("max_iter"), py::arg("min_size"), py::arg("overlap"),
         py::arg("border"));

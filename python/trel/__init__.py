@@ -69,8 +69,7 @@ def track(frames, method="levelset", voxel_size=None, progress=None, **params):
             if not (_np.isfinite(value) and value > 0):
                 raise ValueError(f"{name} must be a finite number above 0, not {value!r}")
             values[name] = float(value)
-    run = _trel.track_graphcut if method == "graphcut" else _trel.track_levelset
-    return run(array, _voxel_size(voxel_size, array.ndim), progress, **values)
+    return _trel.track(array, method, _voxel_size(voxel_size, array.ndim), progress, **values)
 
 
 def filter(frames, sigma=None, rho=None, tau=None, steps=None, voxel_size=None, progress=None):

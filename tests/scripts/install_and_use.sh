@@ -15,12 +15,28 @@ mkdir "$work/app"
 cat >"$work/app/main.cpp" <<'CPP'
 #include <trel/error.h>
 #include <trel/fls_lab_tracking.h>
+#include <trel/pipeline.h>
 
 #include <cstdio>
+#include <vector>
 
 int main(int, char** argv) {
+  namespace pipeline = trel::pipeline;
   try {
     trel::FlsLabTracking(argv[1], argv[2], 1, 3, 0.3f, 1, 1, 50, 100, 3, 0, 1);
+    // The pipeline in memory: two bright discs in three frames are two tracks.
+    const pipeline::Shape shape{3, 1, 48, 64};
+    std::vector<uint16_t> frames(3 * 48 * 64, 100);
+    for (size_t i = 0; i < frames.size(); ++i) {
+      const int x = int(i % 64), y = int(i / 64 % 48);
+      if ((x - 20) * (x - 20) + (y - 24) * (y - 24) < 64 ||
+          (x - 44) * (x - 44) + (y - 24) * (y - 24) < 64)
+        frames[i] = 800;
+    }
+    const auto method = pipeline::Method::kLevelSet;
+    const pipeline::Result result =
+        pipeline::Track(frames.data(), shape, {}, method, pipeline::Defaults(method, 1));
+    if (result.lineage.size() != 2) return 2;
   } catch (const trel::Error& e) {
     std::printf("%s\n", e.what());
     return 1;
@@ -33,7 +49,7 @@ cmake_minimum_required(VERSION 3.22)
 project(downstream LANGUAGES CXX)
 find_package(trel 0.1 REQUIRED)
 add_executable(downstream main.cpp)
-target_link_libraries(downstream PRIVATE trel::trel)
+target_link_libraries(downstream PRIVATE trel::trel trel::pipeline)
 CMAKE
 
 cmake -S "$work/app" -B "$work/app/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null

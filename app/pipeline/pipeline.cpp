@@ -1,0 +1,87 @@
+// The in-memory pipeline: MemoryFrames under the library's loops, and for the graph cut the
+// tool's steps after them (outlines of stacks, divisions and lineage) on the masks in memory.
+#include "trel/pipeline.h"
+
+#include <string>
+
+#include "filtering/ced_filter_frames.h"
+#include "foundation/memory_frames.h"
+#include "graphcut/kerf_track_frames.h"
+#include "levelset/fls_track_frames.h"
+#include "mask_lineage.h"
+#include "mask_store.h"
+#include "stack_outlines.h"
+#include "tool_error.h"
+#include "track_defaults.h"
+#include "trel/error.h"
+
+namespace trel::pipeline {
+
+namespace {
+
+FrameShape ShapeOf(const Shape& s) {
+  return {s.frames, s.slices, s.rows, s.columns};
+}
+
+voxa::Resolution ResolutionOf(const VoxelSize& v) {
+  return voxa::Resolution(voxa::Vector3d<float>(1.0f / v.x, 1.0f / v.y, 1.0f / v.z));
+}
+
+std::vector<LineageRow> GraphCutSteps(const MemoryFrames& frames, const Shape& s, uint64_t min_size,
+                                 std::vector<uint16_t>& labels) {
+  tool::MemoryMasks masks(labels.data(), s.slices, s.rows, s.columns);
+  const tool::GreyFrames grey = [&](uint64_t t, tool::LabelImage& image) {
+    frames.LoadFrame(image, t);
+    return "frame " + std::to_string(t);
+  };
+  tool::MoveStackOutlinesToEdges(grey, masks, s.frames);
+  std::vector<LineageRow> lineage;
+  for (const tool::TrackLine& t : tool::SplitDivisions(masks, s.frames, min_size))
+    lineage.push_back({t.label, t.begin, t.end, t.parent});
+  return lineage;
+}
+
+}  // namespace
+
+Parameters Defaults(Method method, uint64_t slices) {
+  const tool::TrackDefaults d =
+      tool::DefaultsFor(method == Method::kGraphCut ? "graphcut" : "levelset", slices);
+  return {d.curv_weight, d.fg_weight, d.bg_weight, d.bg_factor,
+          d.max_iter,    d.min_size,  d.overlap,   d.border};
+}
+
+Result Track(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel, Method method,
+             const Parameters& p, const ProgressCallback& progress) {
+  const MemoryFrames memory(frames, ShapeOf(shape), ResolutionOf(voxel));
+  Result result;
+  try {
+    if (method == Method::kGraphCut) {
+      KerfTrack(memory, shape.slices, shape.frames,
+                {p.curv_weight, p.fg_weight, p.bg_weight, p.max_iter, p.min_size, p.overlap},
+                progress);
+      result.labels = memory.Output();
+      result.lineage = GraphCutSteps(memory, shape, p.min_size, result.labels);
+      return result;
+    }
+    FlsTrackFrames(memory, shape.slices, shape.frames,
+                   {p.curv_weight, p.fg_weight, p.bg_weight, p.max_iter, p.min_size, p.overlap,
+                    p.border, p.bg_factor},
+                   progress);
+  } catch (const tool::ToolError& e) {
+    throw Error("%s", e.what());
+  }
+  result.labels = memory.Output();
+  for (const TrackRecord& r : memory.Lineage())
+    result.lineage.push_back({r.label, r.first_frame, r.last_frame, r.parent});
+  return result;
+}
+
+std::vector<uint16_t> Filter(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
+                             float sigma, float rho, float tau, uint64_t steps,
+                             const ProgressCallback& progress) {
+  const MemoryFrames memory(frames, ShapeOf(shape), ResolutionOf(voxel));
+  CedFilterFrames<float>(memory, shape.frames, sigma, rho, tau, steps, progress);
+  return memory.Output();
+}
+
+}  // namespace trel::pipeline
