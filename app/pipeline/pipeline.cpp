@@ -28,7 +28,7 @@ voxa::Resolution ResolutionOf(const VoxelSize& v) {
 }
 
 std::vector<LineageRow> GraphCutSteps(const MemoryFrames& frames, const Shape& s, uint64_t min_size,
-                                 std::vector<uint16_t>& labels) {
+                                      std::vector<uint16_t>& labels) {
   tool::MemoryMasks masks(labels.data(), s.slices, s.rows, s.columns);
   const tool::GreyFrames grey = [&](uint64_t t, tool::LabelImage& image) {
     frames.LoadFrame(image, t);
