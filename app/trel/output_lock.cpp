@@ -35,15 +35,25 @@ bool AllDigits(std::string_view text) {
 
 }  // namespace
 
-bool IsTemporary(std::string_view name) {
-  if (voxa::IsTemporaryFileName(name)) return true;
-  // "<name>.part-<pid>-<n>": the tool's own temporaries before they went through the library's.
-  const size_t part = name.rfind(".part-");
-  if (part == std::string_view::npos || part == 0) return false;
-  const std::string_view rest = name.substr(part + 6);
+namespace {
+
+// "<name><marker><pid>-<n>" with a name before the marker.
+bool HasNumberedSuffix(std::string_view name, std::string_view marker) {
+  const size_t at = name.rfind(marker);
+  if (at == std::string_view::npos || at == 0) return false;
+  const std::string_view rest = name.substr(at + marker.size());
   const size_t dash = rest.find('-');
   return dash != std::string_view::npos && AllDigits(rest.substr(0, dash)) &&
          AllDigits(rest.substr(dash + 1));
+}
+
+}  // namespace
+
+bool IsTemporary(std::string_view name) {
+  // Besides the image library's, the names earlier versions used: the tool's own
+  // "<name>.part-<pid>-<n>" and the library's lineage "res_track.txt.tmp-<pid>-<n>".
+  return voxa::IsTemporaryFileName(name) || HasNumberedSuffix(name, ".part-") ||
+         (name.starts_with("res_track.txt.") && HasNumberedSuffix(name, ".tmp-"));
 }
 
 OutputLock::OutputLock(const std::filesystem::path& folder) {

@@ -192,7 +192,8 @@ TEST(TrackCommand, ASecondRunIntoTheSameFolderIsRefused) {
             0);
   std::filesystem::create_directories(dir / "res");
   // An interrupted run's temporaries, cleared by the next run that holds the folder.
-  for (const char* stale : {".mask001.tif.4242.0.0badf00d.part", "res_track.txt.part-4242-3"})
+  for (const char* stale : {".mask001.tif.4242.0.0badf00d.part", "res_track.txt.part-4242-3",
+                            "res_track.txt.tmp-4242-0"})
     std::ofstream(dir / (std::string("res/") + stale)) << "half";
   {
     const tool::OutputLock held(dir / "res");
@@ -202,6 +203,7 @@ TEST(TrackCommand, ASecondRunIntoTheSameFolderIsRefused) {
   ASSERT_EQ(Tool({"track", (dir / "01"), (dir / "res")}), 0);
   EXPECT_FALSE(std::filesystem::exists(dir / "res/.mask001.tif.4242.0.0badf00d.part"));
   EXPECT_FALSE(std::filesystem::exists(dir / "res/res_track.txt.part-4242-3"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "res/res_track.txt.tmp-4242-0"));
 }
 
 TEST(TrackCommand, AGapInTheFrameNumbersIsNamed) {
