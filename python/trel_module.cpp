@@ -9,19 +9,14 @@
 
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <optional>
 #include <vector>
 
 #include "eval_report.h"
 #include "evaluation.h"
-#include "filtering/ced_filter_frames.h"
 #include "foundation/memory_frames.h"
 #include "frame_files.h"
-#include "graphcut/kerf_track_frames.h"
 #include "label_image.h"
-#include "levelset/fls_track_frames.h"
-#include "mask_lineage.h"
 #include "mask_store.h"
 #include "result_tables.h"
 #include "stack_outlines.h"
@@ -50,12 +45,18 @@ trel::FrameShape ShapeOf(const Frames16& frames) {
   return s;
 }
 
-// An array of the frames' shape that owns `voxels` without copying them.
-py::array_t<uint16_t> ArrayOf(std::vector<uint16_t>&& voxels, const Frames16& like) {
+// An array of the given shape that owns `voxels` without copying them.
+py::array_t<uint16_t> ArrayOf(std::vector<uint16_t>&& voxels,
+                              const std::vector<py::ssize_t>& shape) {
   auto* owned = new std::vector<uint16_t>(std::move(voxels));
   py::capsule free(owned, [](void* p) { delete static_cast<std::vector<uint16_t>*>(p); });
-  std::vector<py::ssize_t> shape(like.shape(), like.shape() + like.ndim());
   return py::array_t<uint16_t>(shape, owned->data(), free);
+}
+
+// The same in the shape of `like`.
+py::array_t<uint16_t> ArrayOf(std::vector<uint16_t>&& voxels, const Frames16& like) {
+  return ArrayOf(std::move(voxels),
+                 std::vector<py::ssize_t>(like.shape(), like.shape() + like.ndim()));
 }
 
 // Called between frames with the interpreter's lock released: reports to `progress` (if any)
@@ -87,6 +88,7 @@ py::dict Defaults(const std::string& method, uint64_t slices) {
   return out;
 }
 
+// The lineage as an (N, 4) array: label, first frame, last frame, parent.
 py::array_t<int64_t> LineageArray(const std::vector<trel::tool::TrackLine>& tracks) {
   py::array_t<int64_t> lineage({py::ssize_t(tracks.size()), py::ssize_t(4)});
   auto rows = lineage.mutable_unchecked<2>();
@@ -97,6 +99,22 @@ py::array_t<int64_t> LineageArray(const std::vector<trel::tool::TrackLine>& trac
     rows(k, 3) = int64_t(tracks[k].parent);
   }
   return lineage;
+}
+
+// The lineage from an (N, 4) array, checked.
+std::vector<trel::tool::TrackLine> TracksOf(
+    const py::array_t<int64_t, py::array::c_style | py::array::forcecast>& lineage) {
+  if (lineage.ndim() != 2 || (lineage.shape(0) > 0 && lineage.shape(1) != 4))
+    throw py::value_error("lineage must be an (N, 4) array of label, first, last, parent");
+  std::vector<trel::tool::TrackLine> tracks;
+  auto rows = lineage.unchecked<2>();
+  for (py::ssize_t k = 0; k < lineage.shape(0); ++k) {
+    for (py::ssize_t c = 0; c < 4; ++c)
+      if (rows(k, c) < 0) throw py::value_error("lineage values must be 0 or more");
+    tracks.push_back({uint64_t(rows(k, 0)), uint64_t(rows(k, 1)), uint64_t(rows(k, 2)),
+                      uint64_t(rows(k, 3)), 0});
+  }
+  return tracks;
 }
 
 // Both methods through the in-memory pipeline, the interpreter's lock released while it runs.
@@ -116,16 +134,10 @@ py::tuple Track(const Frames16& frames, const std::string& method,
         {curv_weight, fg_weight, bg_weight, bg_factor, max_iter, min_size, overlap, border},
         Reporter(progress));
   }
-  py::array_t<int64_t> lineage({py::ssize_t(result.lineage.size()), py::ssize_t(4)});
-  auto rows = lineage.mutable_unchecked<2>();
-  for (size_t k = 0; k < result.lineage.size(); ++k) {
-    const trel::pipeline::LineageRow& r = result.lineage[k];
-    rows(k, 0) = int64_t(r.label);
-    rows(k, 1) = int64_t(r.first);
-    rows(k, 2) = int64_t(r.last);
-    rows(k, 3) = int64_t(r.parent);
-  }
-  return py::make_tuple(ArrayOf(std::move(result.labels), frames), lineage);
+  std::vector<trel::tool::TrackLine> tracks;
+  for (const trel::pipeline::LineageRow& r : result.lineage)
+    tracks.push_back({r.label, r.first, r.last, r.parent, 0});
+  return py::make_tuple(ArrayOf(std::move(result.labels), frames), LineageArray(tracks));
 }
 
 py::array_t<uint16_t> Filter(const Frames16& frames, const std::array<float, 3>& voxel_size,
@@ -167,9 +179,7 @@ py::array_t<uint16_t> ReadFrames(const std::string& folder, const std::string& p
     }
     voxels.insert(voxels.end(), mask.begin(), mask.end());
   }
-  auto* owned = new std::vector<uint16_t>(std::move(voxels));
-  py::capsule free(owned, [](void* p) { delete static_cast<std::vector<uint16_t>*>(p); });
-  return py::array_t<uint16_t>(shape, owned->data(), free);
+  return ArrayOf(std::move(voxels), shape);
 }
 
 // A result folder in the community's layout: maskTTT.tif from frame 0 on, and res_track.txt.
@@ -199,16 +209,7 @@ void Synth(const std::string& folder, int dim, uint64_t size, uint64_t frames, u
 void Write(const std::string& folder, const Frames16& labels,
            const py::array_t<int64_t, py::array::c_style | py::array::forcecast>& lineage) {
   const trel::FrameShape s = ShapeOf(labels);
-  if (lineage.ndim() != 2 || (lineage.shape(0) > 0 && lineage.shape(1) != 4))
-    throw py::value_error("lineage must be an (N, 4) array of label, first, last, parent");
-  std::vector<trel::tool::TrackLine> tracks;
-  auto rows = lineage.unchecked<2>();
-  for (py::ssize_t k = 0; k < lineage.shape(0); ++k) {
-    for (py::ssize_t c = 0; c < 4; ++c)
-      if (rows(k, c) < 0) throw py::value_error("lineage values must be 0 or more");
-    tracks.push_back({uint64_t(rows(k, 0)), uint64_t(rows(k, 1)), uint64_t(rows(k, 2)),
-                      uint64_t(rows(k, 3)), 0});
-  }
+  const std::vector<trel::tool::TrackLine> tracks = TracksOf(lineage);
   std::filesystem::create_directories(folder);
   const trel::tool::FrameFiles files(folder, "mask");
   trel::tool::LabelImage mask;
@@ -222,17 +223,14 @@ void Write(const std::string& folder, const Frames16& labels,
 }
 
 // The tables of `trel measure` for labels and lineage in memory (and the frames, if given).
-py::dict Measure(const Frames16& labels, const py::array_t<int64_t, py::array::c_style>& lineage,
+py::dict Measure(const Frames16& labels,
+                 const py::array_t<int64_t, py::array::c_style | py::array::forcecast>& lineage,
                  const std::optional<Frames16>& frames, const std::array<float, 3>& voxel_size) {
   const trel::FrameShape s = ShapeOf(labels);
   if (frames && (frames->ndim() != labels.ndim() ||
                  !std::equal(labels.shape(), labels.shape() + labels.ndim(), frames->shape())))
     throw py::value_error("frames and labels must have the same shape");
-  std::vector<trel::tool::TrackLine> tracks;
-  auto rows = lineage.unchecked<2>();
-  for (py::ssize_t k = 0; k < lineage.shape(0); ++k)
-    tracks.push_back({uint64_t(rows(k, 0)), uint64_t(rows(k, 1)), uint64_t(rows(k, 2)),
-                      uint64_t(rows(k, 3)), 0});
+  const std::vector<trel::tool::TrackLine> tracks = TracksOf(lineage);
   // The masks are only read; MemoryMasks also writes, which Tabulate never asks of it.
   trel::tool::MemoryMasks masks(const_cast<uint16_t*>(labels.data()), s.slices, s.rows, s.columns);
   std::optional<trel::MemoryFrames> grey;

@@ -44,22 +44,19 @@ std::vector<LineageRow> GraphCutSteps(const MemoryFrames& frames, const Shape& s
 }  // namespace
 
 Parameters Defaults(Method method, uint64_t slices) {
-  const tool::TrackDefaults d =
-      tool::DefaultsFor(method == Method::kGraphCut ? "graphcut" : "levelset", slices);
-  return {d.curv_weight, d.fg_weight, d.bg_weight, d.bg_factor,
-          d.max_iter,    d.min_size,  d.overlap,   d.border};
+  return tool::DefaultsFor(method == Method::kGraphCut ? "graphcut" : "levelset", slices);
 }
 
 Result Track(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel, Method method,
              const Parameters& p, const ProgressCallback& progress) {
-  const MemoryFrames memory(frames, ShapeOf(shape), ResolutionOf(voxel));
+  MemoryFrames memory(frames, ShapeOf(shape), ResolutionOf(voxel));
   Result result;
   try {
     if (method == Method::kGraphCut) {
       KerfTrack(memory, shape.slices, shape.frames,
                 {p.curv_weight, p.fg_weight, p.bg_weight, p.max_iter, p.min_size, p.overlap},
                 progress);
-      result.labels = memory.Output();
+      result.labels = memory.TakeOutput();
       result.lineage = GraphCutSteps(memory, shape, p.min_size, result.labels);
       return result;
     }
@@ -70,7 +67,7 @@ Result Track(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
   } catch (const tool::ToolError& e) {
     throw Error("%s", e.what());
   }
-  result.labels = memory.Output();
+  result.labels = memory.TakeOutput();
   for (const TrackRecord& r : memory.Lineage())
     result.lineage.push_back({r.label, r.first_frame, r.last_frame, r.parent});
   return result;
@@ -79,9 +76,9 @@ Result Track(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
 std::vector<uint16_t> Filter(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
                              float sigma, float rho, float tau, uint64_t steps,
                              const ProgressCallback& progress) {
-  const MemoryFrames memory(frames, ShapeOf(shape), ResolutionOf(voxel));
+  MemoryFrames memory(frames, ShapeOf(shape), ResolutionOf(voxel));
   CedFilterFrames<float>(memory, shape.frames, sigma, rho, tau, steps, progress);
-  return memory.Output();
+  return memory.TakeOutput();
 }
 
 }  // namespace trel::pipeline

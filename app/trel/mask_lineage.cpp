@@ -33,9 +33,9 @@ constexpr uint64_t kLargestLabel = 65535;  // the most a 16-bit mask holds
 // stacks).
 constexpr float kImageNeckRatio = 0.85f;
 constexpr float kStackNeckRatio = 0.8f;
-// A division is real when at least two daughters (or their own descendants) are still there in
-// the frame after it; a piece that parts from a cell for a single frame is a passing fragment of
-// the cut, not a daughter. Daughters born in the last frame cannot be checked and count.
+// A division is real when at least two daughters (or their own descendants) last this many frames
+// from it; a piece that parts from a cell for a frame or two is a passing fragment of the cut, not
+// a daughter. Daughters the run's end cuts short cannot be checked and count.
 constexpr uint64_t kMinDaughterFrames = 3;
 // Each pass that withdraws passing divisions may reveal others; a few passes settle it.
 constexpr int kMaxPasses = 4;
@@ -70,7 +70,7 @@ class DivisionSplitter {
  public:
   DivisionSplitter(const std::string& where, uint64_t largest_label, uint64_t min_size,
                    std::set<LabelAt> withdrawn)
-      : folder_(where),
+      : where_(where),
         next_fresh_(largest_label + 1),
         min_size_(min_size),
         withdrawn_(std::move(withdrawn)) {}
@@ -224,7 +224,7 @@ class DivisionSplitter {
 
   uint16_t Fresh() {
     if (next_fresh_ > kLargestLabel)
-      throw ToolError(kExitDataError, "the divisions in " + folder_ + " need more than " +
+      throw ToolError(kExitDataError, "the divisions in " + where_ + " need more than " +
                                           std::to_string(kLargestLabel) +
                                           " labels, the most a 16-bit mask holds");
     return static_cast<uint16_t>(next_fresh_++);
@@ -240,7 +240,7 @@ class DivisionSplitter {
     return true;
   }
 
-  std::string folder_;
+  std::string where_;  // what messages call the masks
   uint64_t next_fresh_;
   uint64_t min_size_;
   std::set<LabelAt> withdrawn_;           // passing divisions found by earlier passes
@@ -259,8 +259,6 @@ void RemoveOldLineage(const std::filesystem::path& lineage) {
   std::filesystem::remove(lineage, error);
   if (error) throw ToolError(kExitCannotCreate, "cannot remove the old " + lineage.string());
 }
-
-}  // namespace
 
 // The masks cut at their narrow necks, for every pass. When they fit kCacheBytes they are
 // decoded and cut once and kept; otherwise every pass reads and cuts them again.
@@ -303,6 +301,8 @@ class CutMasks {
   std::vector<LabelImage> kept_;
   std::vector<bool> cut_;
 };
+
+}  // namespace
 
 std::vector<TrackLine> SplitDivisions(MaskStore& masks, uint64_t frames, uint64_t min_size) {
   LabelImage mask;

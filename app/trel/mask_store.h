@@ -25,15 +25,13 @@ class MaskStore {
 
 class FolderMasks : public MaskStore {
  public:
-  explicit FolderMasks(const std::filesystem::path& folder)
-      : folder_(folder), files_(folder, "mask") {}
+  explicit FolderMasks(const std::filesystem::path& folder) : files_(folder, "mask") {}
   void Read(uint64_t t, LabelImage& mask) const override { ReadLabelImage(files_.Name(t), mask); }
   void Write(uint64_t t, const LabelImage& mask) override { WriteLabelImage(files_.Name(t), mask); }
   std::filesystem::path Name(uint64_t t) const override { return files_.Name(t); }
-  std::string Where() const override { return folder_.string(); }
+  std::string Where() const override { return files_.folder().string(); }
 
  private:
-  std::filesystem::path folder_;
   FrameFiles files_;
 };
 

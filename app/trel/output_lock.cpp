@@ -33,10 +33,6 @@ bool AllDigits(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-}  // namespace
-
-namespace {
-
 // "<name><marker><pid>-<n>" with a name before the marker.
 bool HasNumberedSuffix(std::string_view name, std::string_view marker) {
   const size_t at = name.rfind(marker);

@@ -149,19 +149,15 @@ void RemoveLaterMasks(const TrackOptions& o, const Sequence& s) {
   const FrameFiles masks(o.out, "mask");
   const std::optional<uint64_t> last = masks.LastFrame();
   if (!last || *last < s.frames) return;
-  std::error_code error;
-  std::filesystem::remove(o.out / "res_track.txt", error);
-  if (error)
-    throw ToolError(kExitCannotCreate, "cannot remove the earlier " +
-                                           (o.out / "res_track.txt").string() + " (" +
-                                           error.message() + ")");
-  for (uint64_t t = s.frames; t <= *last; ++t) {
+  const auto remove = [](const std::filesystem::path& file) {
     std::error_code error;
-    std::filesystem::remove(masks.Name(t), error);
+    std::filesystem::remove(file, error);
     if (error)
-      throw ToolError(kExitCannotCreate, "cannot remove the earlier " + masks.Name(t).string() +
-                                             " (" + error.message() + ")");
-  }
+      throw ToolError(kExitCannotCreate,
+                      "cannot remove the earlier " + file.string() + " (" + error.message() + ")");
+  };
+  remove(o.out / "res_track.txt");
+  for (uint64_t t = s.frames; t <= *last; ++t) remove(masks.Name(t));
 }
 
 void RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallback& report) {

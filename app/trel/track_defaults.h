@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "trel/pipeline.h"
+
 namespace trel::tool {
 
 constexpr float kLevelSetCurvWeight = 0.3f;
@@ -31,10 +33,7 @@ constexpr float kDiffusionRho = 4.0f;
 constexpr float kDiffusionTau = 2.0f;
 constexpr uint64_t kDiffusionSteps = 5;
 
-struct TrackDefaults {
-  float curv_weight, fg_weight, bg_weight, bg_factor;
-  uint64_t max_iter, min_size, overlap, border;
-};
+using TrackDefaults = pipeline::Parameters;
 
 // The defaults of `method` ("levelset" or "graphcut") for frames of `slices` slices.
 inline TrackDefaults DefaultsFor(const std::string& method, uint64_t slices) {

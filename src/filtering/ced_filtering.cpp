@@ -3,14 +3,9 @@
 // trel::Error.
 #include "trel/ced_filtering.h"
 
-#include <cinttypes>
-#include <new>
-
 #include "filtering/ced_filter_frames.h"
 #include "foundation/frame_sequence.h"
 #include "foundation/frame_step.h"
-#include "trel/error.h"
-#include "voxa/exceptions.h"
 #include "voxa/filters.h"
 
 namespace trel {

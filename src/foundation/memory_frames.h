@@ -30,6 +30,8 @@ class MemoryFrames : public Frames {
 
   // The output frames, in the input's layout; 0 where no frame was stored.
   const std::vector<uint16_t>& Output() const { return output_; }
+  // The same, handed over: the object holds no output afterwards.
+  std::vector<uint16_t> TakeOutput() { return std::move(output_); }
   const std::vector<TrackRecord>& Lineage() const { return lineage_; }
 
  private:

@@ -7,7 +7,6 @@
 #include "foundation/frame_sequence.h"
 #include "graphcut/kerf_track_frames.h"
 #include "labelframe/label_frame.h"
-#include "levelset/track_file.h"
 #include "trel/error.h"
 
 namespace trel {

@@ -1,8 +1,6 @@
 #include "graphcut/kerf_track_frames.h"
 
-#include <cinttypes>
 #include <cstring>
-#include <new>
 
 #include "foundation/frame_size.h"
 #include "foundation/frame_step.h"

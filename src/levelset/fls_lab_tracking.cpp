@@ -4,9 +4,7 @@
 // associates the result and keeps the track table, written as the lineage file at the end.
 #include "trel/fls_lab_tracking.h"
 
-#include <cinttypes>
 #include <memory>
-#include <new>
 
 #include "foundation/frame_sequence.h"
 #include "foundation/frame_size.h"
@@ -15,7 +13,6 @@
 #include "levelset/fls_track_frames.h"
 #include "levelset/track_file.h"
 #include "trel/error.h"
-#include "voxa/exceptions.h"
 #include "voxa/filters.h"
 #include "voxa/fls.h"
 #include "voxa/gibou_fedkiw.h"
@@ -67,7 +64,6 @@ void FlsTrackFrames(const Frames& sequence, uint64_t num_slices, uint64_t num_fr
   voxa::Image3d<float> speed;
   LabelFrame labels(DimensionOf(num_slices), p.min_size, p.overlap, p.border);
   const Weights w{p.curv_weight, p.fg_weight, p.bg_weight, p.bg_factor, p.max_iter};
-  const float fg_weight = p.fg_weight, bg_weight = p.bg_weight;
   sequence.ForgetEarlierLineage();
 
   for (uint64_t i = 0; i < num_frames; ++i) {
@@ -78,7 +74,7 @@ void FlsTrackFrames(const Frames& sequence, uint64_t num_slices, uint64_t num_fr
           if (i > 0) CheckFrameSize(frame, labels, i);
           voxa::GrayGaussIIR(frame, kPreSmoothing);
           float fg_mean = 0, bg_mean = 0;
-          voxa::GibouFedkiw(frame, mask, fg_weight, bg_weight, fg_mean, bg_mean,
+          voxa::GibouFedkiw(frame, mask, p.fg_weight, p.bg_weight, fg_mean, bg_mean,
                             kInitialIterations);
           voxa::fls::RegionSpeedImage(frame, speed);
           if (i == 0)

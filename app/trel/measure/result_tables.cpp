@@ -14,10 +14,6 @@ namespace {
 
 constexpr int kDigits = 10;  // significant digits of the real numbers in the tables
 
-struct MeasureOptions {
-  std::filesystem::path res, frames, out;
-};
-
 std::string Number(double v) {
   std::ostringstream text;
   text << std::setprecision(kDigits) << v;

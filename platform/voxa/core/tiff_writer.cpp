@@ -2,14 +2,11 @@
 // 16-bit or 32-bit float grey, LZW with horizontal differencing when compressed. The file is
 // written under a temporary name in the target folder and renamed into place only when complete,
 // so a failed or interrupted save never leaves a truncated file under the final name.
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <type_traits>
 #include <vector>
