@@ -90,6 +90,7 @@ void AddPreviewCommand(CLI::App& app, CommandContext& context);
 
 // measure: the tables of a result (objects.csv, tracks.csv, napari_tracks.csv, napari_graph.json)
 void AddMeasureCommand(CLI::App& app, CommandContext& context);
+void AddReportCommand(CLI::App& app, CommandContext& context);
 
 // The whole tool: parses argv, runs the chosen command, returns the exit status.
 int RunTool(int argc, const char* const* argv, std::ostream& out, std::ostream& err);

@@ -50,6 +50,7 @@ int RunTool(int argc, const char* const* argv, std::ostream& out, std::ostream& 
   AddTrackCommand(app, context);
   AddPreviewCommand(app, context);
   AddMeasureCommand(app, context);
+  AddReportCommand(app, context);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

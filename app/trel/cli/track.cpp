@@ -9,10 +9,12 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "atomic_file.h"
 #include "commands.h"
 #include "frame_files.h"
 #include "interrupt_cleanup.h"
 #include "label_image.h"
+#include "lineage_counts.h"
 #include "mask_lineage.h"
 #include "option_checks.h"
 #include "output_lock.h"
@@ -106,34 +108,18 @@ ExitCode TrackErrorCode(const std::string& message, const std::filesystem::path&
   return FilterErrorCode(message, in);
 }
 
-// Tracks of one or two frames, and divisions that lose a daughter within two frames (before the
-// run's end): the doubtful parts of a result, worth a look.
-constexpr uint64_t kShortTrack = 2;
-
 nlohmann::json Summary(const TrackOptions& o, const Sequence& s, double seconds) {
-  const std::vector<TrackLine> tracks = ReadTrackFile(o.out / "res_track.txt");
-  std::set<uint64_t> parents;
-  for (const TrackLine& t : tracks)
-    if (t.parent) parents.insert(t.parent);
-  const uint64_t divisions = parents.size();
-  uint64_t short_tracks = 0;
-  std::set<uint64_t> losing;
-  for (const TrackLine& t : tracks) {
-    const bool brief = t.end - t.begin + 1 <= kShortTrack;
-    short_tracks += brief;
-    if (brief && t.parent && !parents.count(t.label) && t.end + 1 < s.frames)
-      losing.insert(t.parent);
-  }
+  const LineageCounts counts = CountLineage(ReadTrackFile(o.out / "res_track.txt"), s.frames);
   nlohmann::json j;
   j["in"] = o.in.string();
   j["out"] = o.out.string();
   j["method"] = o.method;
   j["frames"] = s.frames;
   j["slices"] = s.slices;
-  j["tracks"] = tracks.size();
-  j["divisions"] = divisions;
-  j["short_tracks"] = short_tracks;
-  j["divisions_losing_a_daughter"] = losing.size();
+  j["tracks"] = counts.tracks;
+  j["divisions"] = counts.divisions;
+  j["short_tracks"] = counts.short_tracks;
+  j["divisions_losing_a_daughter"] = counts.divisions_losing_a_daughter;
   j["seconds"] = seconds;
   j["seconds_per_frame"] = seconds / double(s.frames);
   j["parameters"] = {{"curv_weight", o.curv_weight}, {"fg_weight", s.fg_weight},
@@ -160,6 +146,28 @@ void RemoveLaterMasks(const TrackOptions& o, const Sequence& s) {
   for (uint64_t t = s.frames; t <= *last; ++t) remove(masks.Name(t));
 }
 
+// The record of the run that made the folder (its summary: input, method, parameters, counts,
+// time), which `trel report` shows. An earlier run's record goes before the run starts, so that
+// it never describes masks another run rewrote.
+const char* const kRunRecord = "trel_run.json";
+
+// The input as an absolute path, so that the record still finds the frames from elsewhere.
+void WriteRunRecord(const TrackOptions& o, nlohmann::json record) {
+  std::error_code error;
+  const std::filesystem::path in = std::filesystem::absolute(o.in, error);
+  if (!error) record["in"] = in.lexically_normal().string();
+  WriteFileAtomically(o.out / kRunRecord, record.dump(2) + "\n");
+}
+
+void RemoveRunRecord(const TrackOptions& o) {
+  std::error_code error;
+  std::filesystem::remove(o.out / kRunRecord, error);
+  if (error)
+    throw ToolError(kExitCannotCreate, "cannot remove the earlier " +
+                                           (o.out / kRunRecord).string() + " (" + error.message() +
+                                           ")");
+}
+
 void RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallback& report) {
   if (o.method == "graphcut") {
     KerfLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, s.fg_weight,
@@ -184,6 +192,7 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
     RemoveStaleTemporaries(o.out);
     const InterruptCleanup cleanup(o.out);
     RemoveLaterMasks(o, s);
+    RemoveRunRecord(o);
     using Style = ProgressLine::Style;
     const Style style = o.progress == "never"    ? Style::kNone
                         : terminal               ? Style::kLine
@@ -199,6 +208,7 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
     }
     progress.Finish();
     const nlohmann::json summary = Summary(o, s, progress.ElapsedSeconds());
+    WriteRunRecord(o, summary);
     if (o.json) {
       out << summary.dump(2) << "\n";
       return;
