@@ -21,6 +21,13 @@ namespace voxa {
 // throws InternalException.
 VOXA_ALGO_API void GrayGaussIIR(Image3d<unsigned short>& image, double sigma);
 
+// The same Gaussians on a float volume, with a standard deviation of its own along each axis in
+// voxels (0 leaves that axis alone; the voxel size plays no part) and no rounding: for simulated
+// optics, whose point spread is wider along z. Throws InternalException for a negative or
+// non-finite sigma.
+VOXA_ALGO_API void FloatGaussIIR(Image3d<float>& image, double sigma_x, double sigma_y,
+                                 double sigma_z);
+
 // Coherence-enhancing diffusion (Weickert 1999) by additive operator splitting, in place.
 //   sigma  noise scale: the Gaussian pre-smoothing, in voxels, before gradients are taken
 //   rho    integration scale: the Gaussian that averages the structure tensor, in voxels

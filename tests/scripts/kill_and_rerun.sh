@@ -17,7 +17,7 @@ start=$(date +%s%N)
 "$trel" track "$work/01" "$work/timed" --method graphcut >/dev/null || exit 1
 run_ms=$((($(date +%s%N) - start) / 1000000 + 1))
 
-same() { diff -rq -x .trel-lock "$1" "$work/ref$2" >/dev/null; }
+same() { diff -rq -x .trel-lock -x trel_run.json "$1" "$work/ref$2" >/dev/null; }
 
 RANDOM=20261208
 signals=(TERM INT KILL)
@@ -38,6 +38,12 @@ for round in $(seq 1 20); do
       failed=1
     fi
   fi
+  # The run record describes the folder only once the run that wrote it has finished.
+  if [ -e "$work/out/trel_run.json" ] && ! grep -q "\"method\": \"${methods[$k]}\"" "$work/out/trel_run.json" &&
+    ! same "$work/out" $((1 - k)); then
+    echo "$what: the run record describes another run"
+    failed=1
+  fi
   if [ "$signal" != KILL ] && ls -A "$work/out" 2>/dev/null | grep -q 'part'; then
     echo "$what: temporary files left: $(ls -A "$work/out" | grep part)"
     failed=1
@@ -46,7 +52,7 @@ for round in $(seq 1 20); do
     echo "$what: the rerun failed"
     failed=1
   elif ! same "$work/out" "$k"; then
-    echo "$what: the rerun differs from a clean run: $(diff -rq -x .trel-lock "$work/out" "$work/ref$k")"
+    echo "$what: the rerun differs from a clean run: $(diff -rq -x .trel-lock -x trel_run.json "$work/out" "$work/ref$k")"
     failed=1
   fi
 done

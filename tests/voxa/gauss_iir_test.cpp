@@ -132,3 +132,28 @@ TEST(GrayGaussIIR, ZeroSigmaIsTheIdentityAndBadSigmasAreRefused) {
 }
 
 }  // namespace
+
+// The float variant: each axis blurred by its own sigma only, the impulse keeping its mass and
+// taking the wanted variance, and the same refusals.
+TEST(FloatGaussIIR, EachAxisIsBlurredByItsOwnSigma) {
+  Image3d<float> image;
+  image.MakeRoom(41, 41, 41);
+  image.SetAllVoxels(0.0f);
+  image.SetVoxel(20, 20, 20, 1.0f);
+  voxa::FloatGaussIIR(image, 0.0, 2.5, 1.0);
+  EXPECT_EQ(image.GetVoxel(21, 20, 20), 0.0f);  // x left alone
+  double mass = 0, variance_y = 0, variance_z = 0;
+  for (uint64_t z = 0; z < 41; ++z)
+    for (uint64_t y = 0; y < 41; ++y) {
+      const double v = image.GetVoxel(20, y, z);
+      mass += v;
+      variance_y += v * (double(y) - 20) * (double(y) - 20);
+      variance_z += v * (double(z) - 20) * (double(z) - 20);
+    }
+  EXPECT_NEAR(mass, 1.0, 1e-5);
+  EXPECT_NEAR(variance_y / mass, 2.5 * 2.5, 0.05 * 2.5 * 2.5);
+  EXPECT_NEAR(variance_z / mass, 1.0, 0.05);
+  EXPECT_NEAR(image.GetVoxel(20, 17, 22), image.GetVoxel(20, 23, 18), 1e-7);  // symmetric
+  EXPECT_THROW(voxa::FloatGaussIIR(image, 1.0, -1.0, 0.0), voxa::InternalException);
+  EXPECT_THROW(voxa::FloatGaussIIR(image, NAN, 1.0, 0.0), voxa::InternalException);
+}

@@ -9,7 +9,7 @@
 #include <limits>
 #include <numbers>
 
-#include "gaussian_blur.h"
+#include "voxa/filters.h"
 
 namespace trel::tool {
 
@@ -57,8 +57,7 @@ SceneRenderer::SceneRenderer(const SceneGeometry& geometry, const ImagingSetting
   const uint64_t voxels = geometry.width * geometry.height * geometry.depth;
   owner_.resize(voxels);
   nearness_.resize(voxels);
-  emission_.resize(voxels);
-  haze_.resize(voxels);
+  emission_.MakeRoom(geometry.width, geometry.height, geometry.depth);
 }
 
 template <class Visit>
@@ -117,7 +116,7 @@ void SceneRenderer::Paint(const std::vector<Cell>& cells, const std::vector<uint
                           voxa::Image3d<unsigned short>& frame_image) {
   Prepare(label_image);
   std::fill(label_image.begin(), label_image.end(), 0);
-  std::fill(emission_.begin(), emission_.end(), 0.0f);
+  emission_.SetAllVoxels(0.0f);
   const double fading = std::exp(-imaging_.bleaching * static_cast<double>(frame));
   unsigned short* out = label_image.begin();
   for (size_t i = 0; i < cells.size(); ++i) {
@@ -127,7 +126,7 @@ void SceneRenderer::Paint(const std::vector<Cell>& cells, const std::vector<uint
     ForEachVoxel(n, [&](uint64_t k, const LocalPoint& p) {
       if (owner_[k] != self) return;
       out[k] = labels[i];
-      emission_[k] = static_cast<float>(contrast_photons_ * fading * Emission(n, p));
+      emission_.begin()[k] = static_cast<float>(contrast_photons_ * fading * Emission(n, p));
     });
   }
   Acquire(frame, frame_image);
@@ -135,11 +134,10 @@ void SceneRenderer::Paint(const std::vector<Cell>& cells, const std::vector<uint
 
 void SceneRenderer::Acquire(uint64_t frame, voxa::Image3d<unsigned short>& image) {
   const SceneGeometry& g = geometry_;
-  const VolumeSize size = {g.width, g.height, g.depth};
   const double z_sigma = g.ThreeD() ? kAxialStretch * kPsfSigma / g.z_spacing : 0.0;
-  GaussianBlur(emission_, size, {kPsfSigma, kPsfSigma, z_sigma});
+  voxa::FloatGaussIIR(emission_, kPsfSigma, kPsfSigma, z_sigma);
   haze_ = emission_;
-  GaussianBlur(haze_, size, {kHazeSigma, kHazeSigma, g.ThreeD() ? kHazeSigma / g.z_spacing : 0.0});
+  voxa::FloatGaussIIR(haze_, kHazeSigma, kHazeSigma, g.ThreeD() ? kHazeSigma / g.z_spacing : 0.0);
 
   Prepare(image);
   RandomSource noise(MixSeed(seed_, kNoiseStream + frame));
@@ -151,7 +149,7 @@ void SceneRenderer::Acquire(uint64_t frame, voxa::Image3d<unsigned short>& image
       for (uint64_t x = 0; x < g.width; ++x, ++k) {
         const double u = static_cast<double>(x) / static_cast<double>(g.width) - 0.5;
         const double background = background_photons_ * (1.0 + gradient_x_ * u + gradient_y_ * v);
-        const double mean = background + emission_[k] + kHazeFraction * haze_[k];
+        const double mean = background + emission_.begin()[k] + kHazeFraction * haze_.begin()[k];
         const double photons =
             static_cast<double>(noise.Poisson(mean)) + kReadNoisePhotons * noise.Normal();
         out[k] = static_cast<unsigned short>(

@@ -50,8 +50,8 @@ class SceneRenderer {
   double gradient_x_, gradient_y_;
   std::vector<int32_t> owner_;
   std::vector<float> nearness_;
-  std::vector<float> emission_;
-  std::vector<float> haze_;
+  voxa::Image3d<float> emission_;
+  voxa::Image3d<float> haze_;
 };
 
 }  // namespace trel::tool

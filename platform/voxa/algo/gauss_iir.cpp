@@ -1,4 +1,5 @@
-// GrayGaussIIR: the recursive Gaussian on a 16-bit image, computed in single precision.
+// GrayGaussIIR: the recursive Gaussian on a 16-bit image, computed in single precision;
+// FloatGaussIIR: the same on floats, a sigma per axis.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -10,10 +11,19 @@
 
 namespace voxa {
 
-void GrayGaussIIR(Image3d<unsigned short>& image, double sigma) {
+namespace {
+
+void RequireSigma(const char* routine, double sigma) {
   if (!std::isfinite(sigma) || sigma < 0)
-    throw InternalException("GrayGaussIIR: sigma must be a finite non-negative number, not " +
+    throw InternalException(std::string(routine) +
+                            ": sigma must be a finite non-negative number, not " +
                             std::to_string(sigma));
+}
+
+}  // namespace
+
+void GrayGaussIIR(Image3d<unsigned short>& image, double sigma) {
+  RequireSigma("GrayGaussIIR", sigma);
   if (sigma == 0 || image.IsEmpty()) return;
   std::vector<float> work(image.begin(), image.end());
   algo::GaussianSmoothVolume(work.data(), image.GetSizeX(), image.GetSizeY(), image.GetSizeZ(),
@@ -24,6 +34,12 @@ void GrayGaussIIR(Image3d<unsigned short>& image, double sigma) {
     // NOLINTNEXTLINE(bugprone-incorrect-roundings): non-negative, see above
     return static_cast<unsigned short>(std::clamp(v, 0.0f, 65535.0f) + 0.5f);
   });
+}
+
+void FloatGaussIIR(Image3d<float>& image, double sigma_x, double sigma_y, double sigma_z) {
+  for (const double sigma : {sigma_x, sigma_y, sigma_z}) RequireSigma("FloatGaussIIR", sigma);
+  algo::GaussianSmoothAxes(image.begin(), image.GetSizeX(), image.GetSizeY(), image.GetSizeZ(),
+                           sigma_x, sigma_y, sigma_z);
 }
 
 }  // namespace voxa

@@ -157,10 +157,15 @@ void FilterRows(const Filter& filter, T* data, size_t nx, size_t rows, std::vect
 }
 
 template <class T, class Filter>
-void SmoothPlanes(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) {
+void SmoothAlongX(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) {
+  std::vector<T> scratch;
+  if (nx > 1) FilterRows(filter, data, nx, ny * nz, scratch);
+}
+
+template <class T, class Filter>
+void SmoothAlongY(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) {
   std::vector<T> scratch;
   const size_t plane = nx * ny;
-  if (nx > 1) FilterRows(filter, data, nx, ny * nz, scratch);
   if (ny > 1)
     for (size_t z = 0; z < nz; ++z) filter.FilterLanes(data + z * plane, ny, nx, nx, scratch);
 }
@@ -190,8 +195,16 @@ void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma
 
 template <class T>
 void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma, double sigma_z) {
-  if (sigma > 0)
-    WithGaussian<T>(sigma, [&](const auto& filter) { SmoothPlanes(filter, data, nx, ny, nz); });
+  GaussianSmoothAxes(data, nx, ny, nz, sigma, sigma, sigma_z);
+}
+
+template <class T>
+void GaussianSmoothAxes(T* data, size_t nx, size_t ny, size_t nz, double sigma_x, double sigma_y,
+                        double sigma_z) {
+  if (sigma_x > 0)
+    WithGaussian<T>(sigma_x, [&](const auto& filter) { SmoothAlongX(filter, data, nx, ny, nz); });
+  if (sigma_y > 0)
+    WithGaussian<T>(sigma_y, [&](const auto& filter) { SmoothAlongY(filter, data, nx, ny, nz); });
   if (sigma_z > 0)
     WithGaussian<T>(sigma_z, [&](const auto& filter) { SmoothDepth(filter, data, nx, ny, nz); });
 }
@@ -204,5 +217,6 @@ template void GaussianSmoothVolume<float>(float*, size_t, size_t, size_t, double
 template void GaussianSmoothVolume<double>(double*, size_t, size_t, size_t, double);
 template void GaussianSmoothVolume<float>(float*, size_t, size_t, size_t, double, double);
 template void GaussianSmoothVolume<double>(double*, size_t, size_t, size_t, double, double);
+template void GaussianSmoothAxes<float>(float*, size_t, size_t, size_t, double, double, double);
 
 }  // namespace voxa::algo

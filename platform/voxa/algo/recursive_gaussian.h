@@ -55,5 +55,9 @@ void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma
 // As above with its own sigma along z (in slices); 0 leaves an axis unsmoothed.
 template <class T>
 void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma, double sigma_z);
+// With its own sigma along each axis, in voxels.
+template <class T>
+void GaussianSmoothAxes(T* data, size_t nx, size_t ny, size_t nz, double sigma_x, double sigma_y,
+                        double sigma_z);
 
 }  // namespace voxa::algo
