@@ -69,6 +69,23 @@ TEST(CutNarrowNecks, WideNecksLobesAndLoneDiscsStayWhole) {
   }
 }
 
+// A disc on a thin neck off a long bar as wide as the disc: like bodies by width, but the pieces
+// would be a third and two thirds of the cell, as a spread-out cell with a waist is, never the
+// daughters of a division.
+TEST(CutNarrowNecks, PiecesOfUnlikeSizeStayWhole) {
+  Image3d<unsigned short> labels;
+  labels.MakeRoom(80, 40, 1);
+  for (uint64_t y = 0; y < 40; ++y)
+    for (uint64_t x = 0; x < 80; ++x) {
+      const bool disc = std::hypot(x - 14.0, y - 20.0) <= 9;
+      const bool neck = x >= 20 && x < 31 && y >= 18 && y <= 22;
+      const bool bar = x >= 31 && x < 80 && y >= 12 && y <= 28;
+      labels.SetVoxel(x, y, 0, disc || neck || bar ? 3 : 0);
+    }
+  EXPECT_EQ(voxa::CutNarrowNecks(labels, 0.8f), 0u);
+  EXPECT_EQ(Regions(labels), 1u);
+}
+
 TEST(CutNarrowNecks, DiscsOfTwoLabelsAreNotOneBody) {
   // The same narrow neck, but each disc with its own label: nothing to cut.
   Image3d<unsigned short> labels = TwoBalls(10, 10, 18);

@@ -56,9 +56,10 @@ void RunMeasure(const MeasureOptions& o, std::ostream& out) {
   WriteFileAtomically(to / "napari_tracks.csv", tables.napari_tracks);
   WriteFileAtomically(to / "napari_graph.json", tables.napari_graph);
   const bool stacks = first.GetSizeZ() > 1;
-  out << "measured " << tables.cells << " cells in " << count << " frame(s) (voxel "
-      << Rounded(spacing[0]) << " x " << Rounded(spacing[1])
-      << (stacks ? " x " + Rounded(spacing[2]) : std::string()) << " um): objects.csv, tracks.csv, "
+  out << "measured " << tables.cells << " objects (cells in every frame) of " << lineage.size()
+      << " tracks in " << count << " frame(s) (voxel " << Rounded(spacing[0]) << " x "
+      << Rounded(spacing[1]) << (stacks ? " x " + Rounded(spacing[2]) : std::string())
+      << " um): objects.csv, tracks.csv, "
       << "napari_tracks.csv, napari_graph.json in " << to.string() << "\n";
 }
 

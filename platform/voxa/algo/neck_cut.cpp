@@ -21,15 +21,21 @@ constexpr uint32_t kMinBodyDepth = 20;
 // or two touching nuclei give bodies of like size, while a lobe or a bleb on one nucleus is far
 // shallower than the nucleus itself.
 constexpr float kMinBodyRatio = 0.5f;
+// The pieces a cut leaves must be of like size too, by voxel count: the daughters of a division
+// are, while a long body with a waist (a spread-out whole cell) cut at its waist is not. The
+// smaller piece must be at least this share of the larger.
+constexpr float kMinPieceShare = 0.4f;
 constexpr int kLine = -1;  // basin id of a cut voxel
 
 struct Basins {
   std::vector<int> parent;
   std::vector<uint32_t> peak;
+  std::vector<unsigned short> label;
 
-  int Make(uint32_t height) {
+  int Make(uint32_t height, unsigned short of) {
     parent.push_back(static_cast<int>(parent.size()));
     peak.push_back(height);
+    label.push_back(of);
     return parent.back();
   }
   int Root(int b) {
@@ -41,6 +47,27 @@ struct Basins {
     peak[a] = std::max(peak[a], peak[b]);
   }
 };
+
+// Drops every cut of a label whose pieces are not all of like size (kMinPieceShare).
+std::vector<size_t> KeepLikePieces(const std::vector<unsigned short>& labels,
+                                   const std::vector<int>& basin, Basins& basins,
+                                   std::vector<size_t> cut) {
+  if (cut.empty()) return cut;
+  std::vector<uint64_t> size(basins.parent.size(), 0);
+  for (size_t p = 0; p < labels.size(); ++p)
+    if (basin[p] > 0) ++size[basins.Root(basin[p] - 1)];
+  std::vector<uint64_t> smallest(size_t{1} << 16, UINT64_MAX), largest(size_t{1} << 16, 0);
+  for (size_t b = 0; b < size.size(); ++b) {
+    if (size[b] == 0) continue;
+    const unsigned short l = basins.label[b];
+    smallest[l] = std::min(smallest[l], size[b]);
+    largest[l] = std::max(largest[l], size[b]);
+  }
+  std::erase_if(cut, [&](size_t p) {
+    return float(smallest[labels[p]]) < kMinPieceShare * float(largest[labels[p]]);
+  });
+  return cut;
+}
 
 }  // namespace
 
@@ -118,7 +145,7 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
       if (std::find(roots.begin(), roots.end(), r) == roots.end()) roots.push_back(r);
     }
     if (roots.empty()) {
-      basin[p] = basins.Make(d) + 1;
+      basin[p] = basins.Make(d, labels[p]) + 1;
       continue;
     }
     // Join every pair of basins that the voxel's width does not keep apart.
@@ -141,7 +168,7 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
       cut.push_back(p);
     }
   }
-  return cut;
+  return KeepLikePieces(labels, basin, basins, std::move(cut));
 }
 
 }  // namespace voxa::algo

@@ -3,7 +3,8 @@
 // they part). Each label is flooded from the maxima of its chamfer distance to the background in
 // decreasing distance; two flooded basins stay apart when the distance at the voxel that would
 // join them (the neck's half width) is below a share of the smaller basin's peak (its body's
-// half width), and the voxels that touch two such basins form the cut, one voxel wide.
+// half width), and the voxels that touch two such basins form the cut, one voxel wide. A label
+// is cut only where its pieces are of like size by voxel count too.
 #pragma once
 
 #include <cstddef>
