@@ -10,6 +10,7 @@
 #include "levelset/fls_track_frames.h"
 #include "mask_lineage.h"
 #include "mask_store.h"
+#include "passing_divisions.h"
 #include "stack_outlines.h"
 #include "tool_error.h"
 #include "track_defaults.h"
@@ -68,8 +69,12 @@ Result Track(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
     throw Error("%s", e.what());
   }
   result.labels = memory.TakeOutput();
+  std::vector<tool::TrackLine> lineage;
   for (const TrackRecord& r : memory.Lineage())
-    result.lineage.push_back({r.label, r.first_frame, r.last_frame, r.parent});
+    lineage.push_back({r.label, r.first_frame, r.last_frame, r.parent, 0});
+  tool::MemoryMasks masks(result.labels.data(), shape.slices, shape.rows, shape.columns);
+  for (const tool::TrackLine& t : tool::WithdrawPassingDivisions(masks, lineage, shape.frames))
+    result.lineage.push_back({t.label, t.begin, t.end, t.parent});
   return result;
 }
 

@@ -69,21 +69,22 @@ TEST(CutNarrowNecks, WideNecksLobesAndLoneDiscsStayWhole) {
   }
 }
 
-// A disc on a thin neck off a long bar as wide as the disc: like bodies by width, but the pieces
-// would be a third and two thirds of the cell, as a spread-out cell with a waist is, never the
-// daughters of a division.
-TEST(CutNarrowNecks, PiecesOfUnlikeSizeStayWhole) {
-  Image3d<unsigned short> labels;
-  labels.MakeRoom(80, 40, 1);
-  for (uint64_t y = 0; y < 40; ++y)
-    for (uint64_t x = 0; x < 80; ++x) {
-      const bool disc = std::hypot(x - 14.0, y - 20.0) <= 9;
-      const bool neck = x >= 20 && x < 31 && y >= 18 && y <= 22;
-      const bool bar = x >= 31 && x < 80 && y >= 12 && y <= 28;
-      labels.SetVoxel(x, y, 0, disc || neck || bar ? 3 : 0);
-    }
-  EXPECT_EQ(voxa::CutNarrowNecks(labels, 0.8f), 0u);
-  EXPECT_EQ(Regions(labels), 1u);
+// A disc joined by a waist to a long bar as wide as itself: bodies of like width, but the bar is
+// an arm of a spread-out cell, not a nucleus. A deep neck cuts the same shapes apart.
+TEST(CutNarrowNecks, LongArmsOnAWaistStayWhole) {
+  for (const uint64_t half_neck : {5u, 2u}) {
+    Image3d<unsigned short> labels;
+    labels.MakeRoom(80, 40, 1);
+    for (uint64_t y = 0; y < 40; ++y)
+      for (uint64_t x = 0; x < 80; ++x) {
+        const bool disc = std::hypot(x - 14.0, y - 20.0) <= 9;
+        const bool neck = x >= 20 && x < 31 && y + half_neck >= 20 && y <= 20 + half_neck;
+        const bool bar = x >= 31 && y >= 11 && y <= 29;
+        labels.SetVoxel(x, y, 0, disc || neck || bar ? 3 : 0);
+      }
+    voxa::CutNarrowNecks(labels, 0.8f);
+    EXPECT_EQ(Regions(labels), half_neck == 5 ? 1u : 2u) << half_neck;
+  }
 }
 
 TEST(CutNarrowNecks, DiscsOfTwoLabelsAreNotOneBody) {

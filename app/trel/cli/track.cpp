@@ -18,6 +18,7 @@
 #include "mask_lineage.h"
 #include "option_checks.h"
 #include "output_lock.h"
+#include "passing_divisions.h"
 #include "progress_line.h"
 #include "stack_outlines.h"
 #include "track_defaults.h"
@@ -178,6 +179,7 @@ void RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallback&
   }
   FlsLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, s.fg_weight,
                  o.bg_weight, o.max_iter, s.min_size, o.overlap, o.border, o.bg_factor, report);
+  WithdrawPassingDivisionsInFolder(o.out, s.frames);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "label_image.h"
 #include "mask_store.h"
 #include "overlap_table.h"
+#include "passing_divisions.h"
 #include "tool_error.h"
 #include "track_file.h"
 #include "voxa/exceptions.h"
@@ -33,10 +34,6 @@ constexpr uint64_t kLargestLabel = 65535;  // the most a 16-bit mask holds
 // stacks).
 constexpr float kImageNeckRatio = 0.85f;
 constexpr float kStackNeckRatio = 0.8f;
-// A division is real when at least two daughters (or their own descendants) last this many frames
-// from it; a piece that parts from a cell for a frame or two is a passing fragment of the cut, not
-// a daughter. Daughters the run's end cuts short cannot be checked and count.
-constexpr uint64_t kMinDaughterFrames = 3;
 // Each pass that withdraws passing divisions may reveal others; a few passes settle it.
 constexpr int kMaxPasses = 4;
 // Masks up to this many bytes in all are kept in memory between the passes.

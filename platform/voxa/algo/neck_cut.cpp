@@ -21,10 +21,12 @@ constexpr uint32_t kMinBodyDepth = 20;
 // or two touching nuclei give bodies of like size, while a lobe or a bleb on one nucleus is far
 // shallower than the nucleus itself.
 constexpr float kMinBodyRatio = 0.5f;
-// The pieces a cut leaves must be of like size too, by voxel count: the daughters of a division
-// are, while a long body with a waist (a spread-out whole cell) cut at its waist is not. The
-// smaller piece must be at least this share of the larger.
-constexpr float kMinPieceShare = 0.4f;
+// A waist (a neck at least kDeepNeck of the smaller body's width) is cut only where every piece
+// is a round body, at most kMaxElongation times the disc of its own depth (an ellipse of axes 3:1):
+// nuclei and dividing daughters are, the long arms of a spread-out whole cell are not. Deeper necks
+// are cut whatever the pieces.
+constexpr float kDeepNeck = 0.5f;
+constexpr float kMaxElongation = 3.0f;
 constexpr int kLine = -1;  // basin id of a cut voxel
 
 struct Basins {
@@ -48,25 +50,33 @@ struct Basins {
   }
 };
 
-// Drops every cut of a label whose pieces are not all of like size (kMinPieceShare).
-std::vector<size_t> KeepLikePieces(const std::vector<unsigned short>& labels,
-                                   const std::vector<int>& basin, Basins& basins,
-                                   std::vector<size_t> cut) {
-  if (cut.empty()) return cut;
+// How many times a piece outgrows the disc of its own depth: about 1 for a round body, several
+// for a long one.
+float Elongation(uint64_t voxels, uint32_t peak) {
+  const float r = float(peak) / float(kStepWeight[1]);
+  return float(voxels) / std::max(3.14159f * r * r, 1.0f);
+}
+
+// Drops the shallow cuts of a label with a piece that is not a round body (kMaxElongation). Only
+// in images: a stack's depth in voxels says little of a body's shape when its slices lie further
+// apart than its pixels.
+std::vector<size_t> KeepRoundPieces(const std::vector<unsigned short>& labels,
+                                    const std::vector<int>& basin, Basins& basins, bool stack,
+                                    std::vector<size_t> cut, const std::vector<uint8_t>& shallow) {
+  if (cut.empty() || stack) return cut;
   std::vector<uint64_t> size(basins.parent.size(), 0);
   for (size_t p = 0; p < labels.size(); ++p)
     if (basin[p] > 0) ++size[basins.Root(basin[p] - 1)];
-  std::vector<uint64_t> smallest(size_t{1} << 16, UINT64_MAX), largest(size_t{1} << 16, 0);
-  for (size_t b = 0; b < size.size(); ++b) {
-    if (size[b] == 0) continue;
-    const unsigned short l = basins.label[b];
-    smallest[l] = std::min(smallest[l], size[b]);
-    largest[l] = std::max(largest[l], size[b]);
-  }
-  std::erase_if(cut, [&](size_t p) {
-    return float(smallest[labels[p]]) < kMinPieceShare * float(largest[labels[p]]);
-  });
-  return cut;
+  std::vector<float> longest(size_t{1} << 16, 0.0f);
+  for (size_t b = 0; b < size.size(); ++b)
+    if (size[b] > 0) {
+      float& l = longest[basins.label[b]];
+      l = std::max(l, Elongation(size[b], basins.peak[b]));
+    }
+  std::vector<size_t> kept;
+  for (size_t k = 0; k < cut.size(); ++k)
+    if (!shallow[k] || longest[labels[cut[k]]] <= kMaxElongation) kept.push_back(cut[k]);
+  return kept;
 }
 
 }  // namespace
@@ -124,6 +134,7 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels) con
 std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
                                   const std::vector<uint8_t>& cuttable) const {
   std::vector<size_t> cut;
+  std::vector<uint8_t> shallow;  // per cut voxel: a waist rather than a deep neck
   if (!(neck_ratio_ > 0)) return cut;
   std::vector<uint32_t> distance;
   Distances(labels, distance);
@@ -166,9 +177,12 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
     } else {
       basin[p] = kLine;
       cut.push_back(p);
+      uint32_t body = UINT32_MAX;
+      for (const int r : roots) body = std::min(body, basins.peak[r]);
+      shallow.push_back(float(d) >= kDeepNeck * float(body));
     }
   }
-  return KeepLikePieces(labels, basin, basins, std::move(cut));
+  return KeepRoundPieces(labels, basin, basins, grid_.IsStack(), std::move(cut), shallow);
 }
 
 }  // namespace voxa::algo

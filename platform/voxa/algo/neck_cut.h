@@ -4,7 +4,7 @@
 // decreasing distance; two flooded basins stay apart when the distance at the voxel that would
 // join them (the neck's half width) is below a share of the smaller basin's peak (its body's
 // half width), and the voxels that touch two such basins form the cut, one voxel wide. A label
-// is cut only where its pieces are of like size by voxel count too.
+// is cut at a mere waist only where its pieces are round bodies.
 #pragma once
 
 #include <cstddef>
