@@ -29,11 +29,6 @@ namespace trel::tool {
 namespace {
 
 constexpr uint64_t kLargestLabel = 65535;  // the most a 16-bit mask holds
-// Daughters that have not parted yet, and touching nuclei, are one label joined by a neck: cut
-// at the same ratios as the level-set routines cut their labels (bolder in images than in
-// stacks).
-constexpr float kImageNeckRatio = 0.85f;
-constexpr float kStackNeckRatio = 0.8f;
 // Each pass that withdraws passing divisions may reveal others; a few passes settle it.
 constexpr int kMaxPasses = 4;
 // Masks up to this many bytes in all are kept in memory between the passes.
@@ -288,7 +283,9 @@ class CutMasks {
 
  private:
   static bool Cut(LabelImage& mask) {
-    const float ratio = mask.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
+    // Daughters that have not parted yet, and touching nuclei, are one label joined by a neck:
+    // cut at the ratios the level-set routines cut their labels at.
+    const float ratio = mask.GetSizeZ() > 1 ? voxa::kStackNeckRatio : voxa::kImageNeckRatio;
     return voxa::CutNarrowNecks(mask, ratio) > 0;
   }
 

@@ -5,6 +5,7 @@
 #include "chan_vese_routine.h"
 #include "local_contrast.h"
 #include "voxa/fls.h"
+#include "voxa/neck_split.h"
 
 namespace voxa::fls {
 
@@ -23,6 +24,7 @@ Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed, const Image3d<boo
   // shrink the dim ones, so the outlines stay where the evolution leaves them.
   settings.edge_reach = 0;
   settings.min_local_contrast = algo::kMinLocalContrast;
+  settings.neck_ratio = speed.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
   algo::CheckChanVeseSettings(kName, settings);
   algo::CheckSameSize(kName, "start mask", init_mask, speed);
   if (optional) algo::CheckSameSize(kName, "mask of mutable voxels", *optional, speed);

@@ -5,6 +5,7 @@
 #include "chan_vese_routine.h"
 #include "local_contrast.h"
 #include "voxa/fls.h"
+#include "voxa/neck_split.h"
 
 namespace voxa::fls {
 
@@ -23,6 +24,7 @@ Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
   settings.interface_band = speed.GetSizeZ() > 1 ? 0 : algo::kInterfaceBand;
   settings.edge_reach = algo::kEdgeReach;
   settings.min_local_contrast = algo::kMinLocalContrast;
+  settings.neck_ratio = speed.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
   algo::CheckChanVeseSettings(kName, settings);
   algo::CheckSameSize(kName, "label image", labels, speed);
   if (optional) algo::CheckSameSize(kName, "mask of mutable voxels", *optional, speed);

@@ -185,7 +185,8 @@ void TwoListLevelSet::Apply(const std::vector<std::pair<size_t, unsigned short>>
 }
 
 void TwoListLevelSet::CutNecks() {
-  const NeckCut neck_cut(grid_, grid_.IsStack() ? kStackNeckRatio : kImageNeckRatio);
+  if (settings_.neck_ratio <= 0) return;
+  const NeckCut neck_cut(grid_, settings_.neck_ratio);
   if (means_stale_) RefreshMeans();
   // The outline of a label barely above the noise is ragged with noise, and its notches would
   // pass for necks: such labels are not cut.

@@ -15,15 +15,10 @@
 #include "padded_grid.h"
 #include "voxa/fls.h"
 #include "voxa/image3d.h"
+#include "voxa/neck_split.h"
 
 namespace voxa::algo {
 
-// Touching nuclei and the daughters of a division are bodies joined by a neck narrower than
-// about four fifths of the smaller body's width; single nuclei, even irregular ones, rarely are.
-// In images the cut may be bolder, since the line between touching labels then moves onto the
-// seam (kInterfaceBand) and a cut that lands beside it is mended in the next frames.
-constexpr float kStackNeckRatio = 0.8f;
-constexpr float kImageNeckRatio = 0.85f;
 // Where labels touch in an image, the line between them may move this many voxels to either
 // side to reach the seam: more than nuclei usually move between frames, less than their radius.
 // Stacks keep their lines: the axial blur washes out the seam between nuclei above one another,
@@ -43,6 +38,7 @@ struct ChanVeseSettings {
   int interface_band = 0;        // voxels re-flooded on each side of a label-label interface
   int edge_reach = 0;            // voxels an outline may move to the edge's level (EdgeLevel)
   float min_local_contrast = 0;  // pieces fainter than this against their rings go; 0 keeps all
+  float neck_ratio = 0;          // labels are cut at necks narrower than this (NeckCut); 0: none
 };
 
 class TwoListLevelSet {
@@ -55,9 +51,10 @@ class TwoListLevelSet {
   // Sets the start labels (one per voxel, image order, 0 = background) and builds the lists
   // and sums. One pass over the image.
   void Start(const unsigned short* labels);
-  // Runs up to max_iter iterations (field cycle + smoothing cycle), then moves the interfaces
-  // between touching labels to the seams, cuts the labels at their narrow necks (NeckCut) and
-  // erases the faint pieces (LocalContrast); returns how many iterations ran. A further Evolve
+  // Runs up to max_iter iterations (field cycle + smoothing cycle), then the steps its settings
+  // switch on: moves the interfaces between touching labels to the seams, the outlines to their
+  // edges, cuts the labels at their narrow necks (NeckCut) and erases the faint pieces
+  // (LocalContrast); returns how many iterations ran. A further Evolve
   // may close the cuts again.
   size_t Evolve(size_t max_iter);
 
