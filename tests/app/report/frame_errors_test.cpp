@@ -3,19 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "support/test_support.h"
+#include "app/eval/drawn_matching.h"
 
 namespace trel::tool {
 namespace {
 
-using trel::testing::Draw;
-
-FrameMatching Match(const std::vector<std::string>& reference,
-                    const std::vector<std::string>& result) {
-  const auto a = Draw<unsigned short>(reference), b = Draw<unsigned short>(result);
-  OverlapCounter counter;
-  return MatchObjects(counter.Count(a.begin(), b.begin(), a.GetImageSize()));
-}
+constexpr auto Match = MatchDrawings;
 
 TEST(FrameErrorsTest, FalseMergedMissedAndWrongLinks) {
   // Reference: 1 goes on, 2 is followed by its daughter 5 in frame 1, and 3 appears there.
