@@ -60,17 +60,19 @@ BENCHMARK(BM_GaussIIR)
     ->Unit(benchmark::kMillisecond);
 
 // Four time steps per iteration (tau 0.5 needs no sub-steps), so that the set-up of the run is
-// shared as in real use; the "step" counter is the time of one step.
+// shared as in real use; the "step" counter is the time of one step. The second argument is the
+// number of threads (scripts/thread_ratios compares them).
 template <class T>
 void BM_CedStep(benchmark::State& state) {
   constexpr uint64_t kSteps = 4;
   const Image3d<unsigned short>& source = Cached(state.range(0));
+  const voxa::Parallelism threads{static_cast<unsigned>(state.range(1))};
   Image3d<unsigned short> image = source;
   for (auto _ : state) {
     state.PauseTiming();
     std::copy(source.begin(), source.end(), image.begin());
     state.ResumeTiming();
-    voxa::GrayCED_AOS<T>(image, T(1), T(4), T(0.5), kSteps);
+    voxa::GrayCED_AOS<T>(image, T(1), T(4), T(0.5), kSteps, threads);
     benchmark::DoNotOptimize(image.begin());
   }
   state.counters["step"] =
@@ -78,8 +80,13 @@ void BM_CedStep(benchmark::State& state) {
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.SetLabel(state.range(0) ? "256x256x64" : "1024x1024");
 }
-BENCHMARK_TEMPLATE(BM_CedStep, float)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_CedStep, double)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_CedStep, float)
+    ->Args({0, 1})
+    ->Args({0, 2})
+    ->Args({1, 1})
+    ->Args({1, 2})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_CedStep, double)->Args({0, 1})->Unit(benchmark::kMillisecond);
 
 std::string TempName(const char* tag) {
   return "/tmp/trel-bench-" + std::to_string(getpid()) + "-" + tag + ".tif";

@@ -121,18 +121,19 @@ std::vector<trel::tool::TrackLine> TracksOf(
 py::tuple Track(const Frames16& frames, const std::string& method,
                 const std::array<float, 3>& voxel_size, const py::object& progress,
                 float curv_weight, float fg_weight, float bg_weight, float bg_factor,
-                uint64_t max_iter, uint64_t min_size, uint64_t overlap, uint64_t border) {
+                uint64_t max_iter, uint64_t min_size, uint64_t overlap, uint64_t border,
+                unsigned threads) {
   const trel::FrameShape s = ShapeOf(frames);
   const trel::pipeline::Method m =
       method == "graphcut" ? trel::pipeline::Method::kGraphCut : trel::pipeline::Method::kLevelSet;
   trel::pipeline::Result result;
   {
     py::gil_scoped_release unlocked;
-    result = trel::pipeline::Track(
-        frames.data(), {s.frames, s.slices, s.rows, s.columns},
-        {voxel_size[0], voxel_size[1], voxel_size[2]}, m,
-        {curv_weight, fg_weight, bg_weight, bg_factor, max_iter, min_size, overlap, border},
-        Reporter(progress));
+    result = trel::pipeline::Track(frames.data(), {s.frames, s.slices, s.rows, s.columns},
+                                   {voxel_size[0], voxel_size[1], voxel_size[2]}, m,
+                                   {curv_weight, fg_weight, bg_weight, bg_factor, max_iter,
+                                    min_size, overlap, border, threads},
+                                   Reporter(progress));
   }
   std::vector<trel::tool::TrackLine> tracks;
   for (const trel::pipeline::LineageRow& r : result.lineage)
@@ -142,14 +143,14 @@ py::tuple Track(const Frames16& frames, const std::string& method,
 
 py::array_t<uint16_t> Filter(const Frames16& frames, const std::array<float, 3>& voxel_size,
                              const py::object& progress, float sigma, float rho, float tau,
-                             uint64_t steps) {
+                             uint64_t steps, unsigned threads) {
   const trel::FrameShape s = ShapeOf(frames);
   std::vector<uint16_t> voxels;
   {
     py::gil_scoped_release unlocked;
     voxels = trel::pipeline::Filter(frames.data(), {s.frames, s.slices, s.rows, s.columns},
                                     {voxel_size[0], voxel_size[1], voxel_size[2]}, sigma, rho, tau,
-                                    steps, Reporter(progress));
+                                    steps, Reporter(progress), threads);
   }
   return ArrayOf(std::move(voxels), frames);
 }
@@ -273,7 +274,7 @@ PYBIND11_MODULE(_trel, m) {
   m.def("track", &Track, py::arg("frames"), py::arg("method"), py::arg("voxel_size"),
         py::arg("progress"), py::arg("curv_weight"), py::arg("fg_weight"), py::arg("bg_weight"),
         py::arg("bg_factor"), py::arg("max_iter"), py::arg("min_size"), py::arg("overlap"),
-        py::arg("border"));
+        py::arg("border"), py::arg("threads"));
   m.def("read", &Read, py::arg("folder"));
   m.def("read_frames", &ReadFrames, py::arg("folder"), py::arg("prefix"));
   m.def("synth", &Synth, py::arg("folder"), py::arg("dim"), py::arg("size"), py::arg("frames"),
@@ -293,5 +294,5 @@ PYBIND11_MODULE(_trel, m) {
     return out;
   });
   m.def("filter", &Filter, py::arg("frames"), py::arg("voxel_size"), py::arg("progress"),
-        py::arg("sigma"), py::arg("rho"), py::arg("tau"), py::arg("steps"));
+        py::arg("sigma"), py::arg("rho"), py::arg("tau"), py::arg("steps"), py::arg("threads"));
 }

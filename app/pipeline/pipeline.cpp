@@ -63,7 +63,7 @@ Result Track(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
     }
     FlsTrackFrames(memory, shape.slices, shape.frames,
                    {p.curv_weight, p.fg_weight, p.bg_weight, p.max_iter, p.min_size, p.overlap,
-                    p.border, p.bg_factor},
+                    p.border, p.bg_factor, tool::ThreadCount(p.threads)},
                    progress);
   } catch (const tool::ToolError& e) {
     throw Error("%s", e.what());
@@ -80,9 +80,10 @@ Result Track(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
 
 std::vector<uint16_t> Filter(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
                              float sigma, float rho, float tau, uint64_t steps,
-                             const ProgressCallback& progress) {
+                             const ProgressCallback& progress, unsigned threads) {
   MemoryFrames memory(frames, ShapeOf(shape), ResolutionOf(voxel));
-  CedFilterFrames<float>(memory, shape.frames, sigma, rho, tau, steps, progress);
+  CedFilterFrames<float>(memory, shape.frames, sigma, rho, tau, steps, progress,
+                         tool::ThreadCount(threads));
   return memory.TakeOutput();
 }
 

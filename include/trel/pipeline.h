@@ -27,6 +27,7 @@ enum class Method { kLevelSet, kGraphCut };
 struct Parameters {
   float curv_weight, fg_weight, bg_weight, bg_factor;
   uint64_t max_iter, min_size, overlap, border;
+  unsigned threads = 0;  // threads the image routines share their work out on; 0: every core
 };
 
 // One line of the lineage: label, first and last frame, parent label (0 for none).
@@ -49,9 +50,11 @@ TREL_PIPELINE_API Result Track(const uint16_t* frames, const Shape& shape, const
                                const ProgressCallback& progress = {});
 
 // Coherence-enhancing diffusion of every frame with `trel filter`'s parameters.
+// On `threads` threads (0: every core); the result is the same for any count.
 TREL_PIPELINE_API std::vector<uint16_t> Filter(const uint16_t* frames, const Shape& shape,
                                                const VoxelSize& voxel, float sigma, float rho,
                                                float tau, uint64_t steps,
-                                               const ProgressCallback& progress = {});
+                                               const ProgressCallback& progress = {},
+                                               unsigned threads = 0);
 
 }  // namespace trel::pipeline

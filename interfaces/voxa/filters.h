@@ -6,6 +6,7 @@
 
 #include "voxa/export.h"
 #include "voxa/image3d.h"
+#include "voxa/parallelism.h"
 
 namespace voxa {
 
@@ -20,13 +21,16 @@ namespace voxa {
 // and clamped to 0..65535. sigma == 0 leaves the image unchanged; a negative or non-finite sigma
 // throws InternalException.
 VOXA_ALGO_API void GrayGaussIIR(Image3d<unsigned short>& image, double sigma);
+// The same on up to parallelism.threads threads; the result is the same for any number.
+VOXA_ALGO_API void GrayGaussIIR(Image3d<unsigned short>& image, double sigma,
+                                const Parallelism& parallelism);
 
 // The same Gaussians on a float volume, with a standard deviation of its own along each axis in
 // voxels (0 leaves that axis alone; the voxel size plays no part) and no rounding: for simulated
 // optics, whose point spread is wider along z. Throws InternalException for a negative or
 // non-finite sigma.
 VOXA_ALGO_API void FloatGaussIIR(Image3d<float>& image, double sigma_x, double sigma_y,
-                                 double sigma_z);
+                                 double sigma_z, const Parallelism& parallelism = {});
 
 // Coherence-enhancing diffusion (Weickert 1999) by additive operator splitting, in place.
 //   sigma  noise scale: the Gaussian pre-smoothing, in voxels, before gradients are taken
@@ -47,5 +51,15 @@ extern template VOXA_ALGO_API void GrayCED_AOS<float>(Image3d<unsigned short>&, 
                                                       uint64_t);
 extern template VOXA_ALGO_API void GrayCED_AOS<double>(Image3d<unsigned short>&, double, double,
                                                        double, uint64_t);
+
+// The same on up to parallelism.threads threads; the result is the same for any number.
+template <class T>
+void GrayCED_AOS(Image3d<unsigned short>& image, T sigma, T rho, T tau, uint64_t steps,
+                 const Parallelism& parallelism);
+
+extern template VOXA_ALGO_API void GrayCED_AOS<float>(Image3d<unsigned short>&, float, float, float,
+                                                      uint64_t, const Parallelism&);
+extern template VOXA_ALGO_API void GrayCED_AOS<double>(Image3d<unsigned short>&, double, double,
+                                                       double, uint64_t, const Parallelism&);
 
 }  // namespace voxa

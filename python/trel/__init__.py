@@ -44,13 +44,14 @@ def _voxel_size(voxel_size, ndim):
     return (size[-1], size[-2], size[0] if ndim == 4 else 1.0)  # the library's x, y, z
 
 
-def track(frames, method="levelset", voxel_size=None, progress=None, **params):
+def track(frames, method="levelset", voxel_size=None, progress=None, threads=None, **params):
     """Segments and tracks the cells of `frames`; returns (labels, lineage).
 
     Parameters by name, with the defaults of `trel track`: curv_weight, fg_weight, bg_weight,
     bg_factor, max_iter, min_size, overlap, border. `voxel_size` is ([z,] y, x) in micrometres.
     `progress(frame, total)` is called after every frame (tqdm's update fits); Ctrl-C stops the
-    run between frames.
+    run between frames. `threads`: how many threads the image routines use (None: every core);
+    the result is the same for any number.
     """
     array = _frames(frames)
     if method not in _METHODS:
@@ -69,13 +70,16 @@ def track(frames, method="levelset", voxel_size=None, progress=None, **params):
             if not (_np.isfinite(value) and value > 0):
                 raise ValueError(f"{name} must be a finite number above 0, not {value!r}")
             values[name] = float(value)
-    return _trel.track(array, method, _voxel_size(voxel_size, array.ndim), progress, **values)
+    return _trel.track(array, method, _voxel_size(voxel_size, array.ndim), progress,
+                       threads=_threads(threads), **values)
 
 
-def filter(frames, sigma=None, rho=None, tau=None, steps=None, voxel_size=None, progress=None):
+def filter(frames, sigma=None, rho=None, tau=None, steps=None, voxel_size=None, progress=None,
+           threads=None):
     """Coherence-enhancing diffusion of every frame, as `trel filter` and with its defaults
-    (None): noise scale sigma and integration scale rho in voxels, time step tau, steps.
-    Returns uint16 frames of the same shape."""
+    (None): noise scale sigma and integration scale rho in voxels, time step tau, steps, on
+    `threads` threads (None: every core; the result is the same for any number). Returns uint16
+    frames of the same shape."""
     array = _frames(frames)
     given = {"sigma": sigma, "rho": rho, "tau": tau, "steps": steps}
     defaults = _trel.filter_defaults()
@@ -86,7 +90,15 @@ def filter(frames, sigma=None, rho=None, tau=None, steps=None, voxel_size=None, 
     if int(steps) != steps or steps < 0:
         raise ValueError(f"steps must be a whole number of 0 or more, not {steps!r}")
     return _trel.filter(array, _voxel_size(voxel_size, array.ndim), progress, float(sigma),
-                        float(rho), float(tau), int(steps))
+                        float(rho), float(tau), int(steps), _threads(threads))
+
+
+def _threads(threads):
+    if threads is None:
+        return 0
+    if int(threads) != threads or threads < 1:
+        raise ValueError(f"threads must be a whole number of 1 or more, not {threads!r}")
+    return int(threads)
 
 
 def read(folder):

@@ -12,14 +12,16 @@ namespace trel {
 
 template <class T>
 void CedFilterFrames(const Frames& sequence, uint64_t num_frames, T ced_param1, T ced_param2,
-                     T ced_param3, uint64_t ced_steps, const ProgressCallback& progress) {
+                     T ced_param3, uint64_t ced_steps, const ProgressCallback& progress,
+                     unsigned threads) {
   voxa::Image3d<unsigned short> image;
   for (uint64_t i = 0; i < num_frames; ++i) {
     RunFrameStep(
         i, "Filtering",
         [&] {
           sequence.LoadFrame(image, i);
-          voxa::GrayCED_AOS<T>(image, ced_param1, ced_param2, ced_param3, ced_steps);
+          voxa::GrayCED_AOS<T>(image, ced_param1, ced_param2, ced_param3, ced_steps,
+                               voxa::Parallelism{threads});
           sequence.SaveFrame(image, i, "t");
         },
         DescribeImageLibraryFailure);
@@ -28,9 +30,9 @@ void CedFilterFrames(const Frames& sequence, uint64_t num_frames, T ced_param1, 
 }
 
 template void CedFilterFrames<float>(const Frames&, uint64_t, float, float, float, uint64_t,
-                                     const ProgressCallback&);
+                                     const ProgressCallback&, unsigned);
 template void CedFilterFrames<double>(const Frames&, uint64_t, double, double, double, uint64_t,
-                                      const ProgressCallback&);
+                                      const ProgressCallback&, unsigned);
 
 template <class T>
 void CEDFiltering(const char* in_folder, const char* out_folder, uint64_t num_slices,

@@ -72,7 +72,7 @@ void FlsTrackFrames(const Frames& sequence, uint64_t num_slices, uint64_t num_fr
         [&] {
           sequence.LoadFrame(frame, i);
           if (i > 0) CheckFrameSize(frame, labels, i);
-          voxa::GrayGaussIIR(frame, kPreSmoothing);
+          voxa::GrayGaussIIR(frame, kPreSmoothing, voxa::Parallelism{p.threads});
           float fg_mean = 0, bg_mean = 0;
           voxa::GibouFedkiw(frame, mask, p.fg_weight, p.bg_weight, fg_mean, bg_mean,
                             kInitialIterations);

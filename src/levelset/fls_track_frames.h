@@ -14,6 +14,8 @@ struct LevelSetParameters {
   float curv_weight, fg_weight, bg_weight;
   uint64_t max_iter, min_size, overlap, border;
   float bg_factor;
+  unsigned threads =
+      1;  // for the image routines that share out their work; the library's entries use one
 };
 
 void FlsTrackFrames(const Frames& frames, uint64_t num_slices, uint64_t num_frames,

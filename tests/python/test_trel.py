@@ -71,9 +71,18 @@ def test_eight_bit_frames_are_the_same_values_widened(sequence):
 
 def test_filter_gives_the_frames_of_trel_filter(sequence):
     root, frames = sequence
-    subprocess.run([TREL, "filter", str(root / "01"), str(root / "filtered"), "--steps", "3"],
-                   check=True, capture_output=True)
+    subprocess.run([TREL, "filter", str(root / "01"), str(root / "filtered"), "--steps", "3",
+                    "--threads", "1"], check=True, capture_output=True)
     assert np.array_equal(trel.filter(frames, steps=3), read_folder(root / "filtered", "t", 8))
+
+
+def test_the_thread_count_never_changes_a_result(sequence, stacks):
+    for _, frames in (sequence, stacks):
+        assert np.array_equal(trel.filter(frames[:3], threads=1), trel.filter(frames[:3], threads=3))
+        one, many = trel.track(frames, threads=1), trel.track(frames, threads=3)
+        assert np.array_equal(one[0], many[0]) and np.array_equal(one[1], many[1])
+    with pytest.raises(ValueError, match="threads"):
+        trel.filter(sequence[1], threads=0)
 
 
 def test_arguments_are_checked_before_any_work(sequence):

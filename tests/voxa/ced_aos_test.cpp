@@ -3,6 +3,7 @@
 // agreement of its single and double precision instances.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -105,3 +106,25 @@ TEST(GrayCED_AOS, RefusesNegativeOrNonFiniteParameters) {
 }
 
 }  // namespace
+
+// Threads share the work out, never the arithmetic: any count gives the same bytes.
+TEST(GrayCED_AOS, ResultIsTheSameForAnyNumberOfThreads) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> grey(0, 4000);
+  for (const uint64_t nz : {uint64_t{1}, uint64_t{9}}) {
+    Image3d<unsigned short> image;
+    image.MakeRoom(75, 1030 / nz, nz);  // lines that fill no chunk of work exactly
+    for (unsigned short& v : image) v = static_cast<unsigned short>(grey(random));
+    Image3d<unsigned short> one = image;
+    voxa::GrayCED_AOS<float>(one, 1.0f, 3.0f, 1.5f, 2, voxa::Parallelism{1});
+    for (const unsigned threads : {2u, 3u}) {
+      Image3d<unsigned short> many = image;
+      voxa::GrayCED_AOS<float>(many, 1.0f, 3.0f, 1.5f, 2, voxa::Parallelism{threads});
+      EXPECT_TRUE(std::equal(one.begin(), one.end(), many.begin())) << nz << " " << threads;
+    }
+    Image3d<unsigned short> blurred = image, blurred_many = image;
+    voxa::GrayGaussIIR(blurred, 2.5);
+    voxa::GrayGaussIIR(blurred_many, 2.5, voxa::Parallelism{3});
+    EXPECT_TRUE(std::equal(blurred.begin(), blurred.end(), blurred_many.begin())) << nz;
+  }
+}

@@ -30,6 +30,9 @@ struct CommandContext {
 // matching exit status.
 int RunReporting(const char* command, std::ostream& err, const std::function<void()>& work);
 
+// --threads of the commands that share their work out; 0 (the default) takes every core.
+void AddThreadsOption(CLI::App& command, unsigned& threads);
+
 // synth
 int RunSynth(const SynthOptions& options, const std::filesystem::path& out_folder,
              const std::filesystem::path& preview, std::ostream& out, std::ostream& err);
@@ -52,6 +55,7 @@ struct FilterOptions {
   std::optional<uint64_t> slices;  // empty: those of frame 0
   float sigma = kDiffusionSigma, rho = kDiffusionRho, tau = kDiffusionTau;
   uint64_t steps = kDiffusionSteps;
+  unsigned threads = 0;  // 0: every core
 };
 int RunFilter(const FilterOptions& options, std::ostream& out, std::ostream& err);
 // The exit status for a failure of the library's filtering: a frame that is missing (66), that
@@ -72,6 +76,7 @@ struct TrackOptions {
   std::optional<uint64_t> min_size;  // empty: 100 voxels in 2D, 500 in 3D
   bool json = false;
   std::string progress = "auto";  // auto: on a terminal only; always: a plain line in a log too
+  unsigned threads = 0;           // 0: every core
 };
 // `terminal`: whether `err` is a terminal, where the progress line is rewritten in place.
 int RunTrack(const TrackOptions& options, std::ostream& out, std::ostream& err, bool terminal);

@@ -6,10 +6,12 @@
 #include <memory>
 
 #include "commands.h"
+#include "filtering/ced_filter_frames.h"
+#include "foundation/frame_sequence.h"
 #include "frame_files.h"
 #include "label_image.h"
 #include "option_checks.h"
-#include "trel/ced_filtering.h"
+#include "track_defaults.h"
 #include "trel/error.h"
 
 namespace trel::tool {
@@ -61,8 +63,9 @@ int RunFilter(const FilterOptions& o, std::ostream& out, std::ostream& err) {
       slices = first.GetSizeZ();
     }
     try {
-      CEDFiltering<float>(o.in.c_str(), o.out.c_str(), slices, count, o.sigma, o.rho, o.tau,
-                          o.steps);
+      const FrameSequence sequence{o.in.c_str(), o.out.c_str(), slices, count};
+      CedFilterFrames<float>(sequence, count, o.sigma, o.rho, o.tau, o.steps, {},
+                             ThreadCount(o.threads));
     } catch (const Error& e) {
       throw ToolError(FilterErrorCode(e.what(), o.in), e.what());
     }
@@ -105,6 +108,7 @@ void AddFilterCommand(CLI::App& app, CommandContext& context) {
   sub->add_option("--steps", o->steps, "Number of time steps (diffusion time = steps * tau)")
       ->capture_default_str()
       ->check(kCount);
+  AddThreadsOption(*sub, o->threads);
   sub->callback([&context, o, frames, slices, frames_option, slices_option] {
     FilterOptions run = *o;
     if (frames_option->count()) run.frames = *frames;

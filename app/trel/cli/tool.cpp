@@ -12,6 +12,14 @@
 
 namespace trel::tool {
 
+void AddThreadsOption(CLI::App& command, unsigned& threads) {
+  command
+      .add_option("--threads", threads,
+                  "Threads the image routines share their work out on; 0: every core. The "
+                  "results are the same for any number")
+      ->capture_default_str();
+}
+
 int RunReporting(const char* command, std::ostream& err, const std::function<void()>& work) {
   const std::string prefix = std::string("trel ") + command + ": ";
   try {

@@ -11,9 +11,11 @@
 
 #include "atomic_file.h"
 #include "commands.h"
+#include "foundation/frame_sequence.h"
 #include "frame_files.h"
 #include "interrupt_cleanup.h"
 #include "label_image.h"
+#include "levelset/fls_track_frames.h"
 #include "lineage_counts.h"
 #include "mask_lineage.h"
 #include "option_checks.h"
@@ -24,7 +26,6 @@
 #include "track_defaults.h"
 #include "track_file.h"
 #include "trel/error.h"
-#include "trel/fls_lab_tracking.h"
 #include "trel/kerf_lab_tracking.h"
 
 namespace trel::tool {
@@ -177,8 +178,11 @@ void RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallback&
     SplitDivisionsAndWriteLineage(o.out, s.frames, s.min_size);
     return;
   }
-  FlsLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, s.fg_weight,
-                 o.bg_weight, o.max_iter, s.min_size, o.overlap, o.border, o.bg_factor, report);
+  const FrameSequence sequence{o.in.c_str(), o.out.c_str(), s.slices, s.frames};
+  FlsTrackFrames(sequence, s.slices, s.frames,
+                 {o.curv_weight, s.fg_weight, o.bg_weight, o.max_iter, s.min_size, o.overlap,
+                  o.border, o.bg_factor, ThreadCount(o.threads)},
+                 report);
   WithdrawPassingDivisionsInFolder(o.out, s.frames);
 }
 
@@ -281,6 +285,7 @@ void AddTrackCommand(CLI::App& app, CommandContext& context) {
                   "dropped; 0 keeps all")
       ->capture_default_str()
       ->check(kCount);
+  AddThreadsOption(*sub, o->threads);
   sub->add_flag("--json", o->json, "Print a JSON summary of the run instead of a sentence");
   sub->add_option("--progress", o->progress,
                   "Progress on standard error: auto (a line rewritten in place on a terminal), "

@@ -2,8 +2,10 @@
 // of `trel track`, `trel filter` and the Python module, named once here.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "trel/pipeline.h"
 
@@ -34,6 +36,12 @@ constexpr float kDiffusionTau = 2.0f;
 constexpr uint64_t kDiffusionSteps = 5;
 
 using TrackDefaults = pipeline::Parameters;
+
+// Threads of a run: the count asked for, 0 for every core of the machine. The results are the
+// same for any count.
+inline unsigned ThreadCount(unsigned requested) {
+  return requested ? requested : std::max(1u, std::thread::hardware_concurrency());
+}
 
 // The defaults of `method` ("levelset" or "graphcut") for frames of `slices` slices.
 inline TrackDefaults DefaultsFor(const std::string& method, uint64_t slices) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "parallel_for.h"
 #include "recursive_gaussian.h"
 #include "tridiagonal.h"
 #include "voxa/exceptions.h"
@@ -30,6 +31,8 @@ constexpr double kWorkingRange = 255.0;
 constexpr double kNegligibleExponent =
     60.0;  // exp(-60) ~ 1e-26  // grey values are scaled to 0..kWorkingRange
 constexpr size_t kLaneBlock = 32;
+constexpr size_t kLineChunk = 512;  // neighbouring lines per share of the threads' work
+constexpr size_t kMinPiece = 4096;  // voxels below which a loop is not worth sharing out
 // The mixed terms are explicit, which bounds the stable time step: longer steps are split into
 // sub-steps of at most this length (more axis pairs in 3D, so a shorter bound there).
 constexpr double kMaxSubStep2D = 1.0;
@@ -58,58 +61,87 @@ inline int Off(int p, int q) {
   return 3 + p + q - 1;
 }
 
-// Central differences along an axis (n voxels apart by stride s), one-sided at reflecting ends.
+// f(lo, hi) over [begin, end) in one contiguous piece per thread. Every element is computed
+// alone, so the result is the same for any number of threads.
+template <class F>
+void ForRange(size_t begin, size_t end, unsigned threads, const F& f) {
+  if (end <= begin) return;
+  const size_t pieces = std::min<size_t>(threads, (end - begin + kMinPiece - 1) / kMinPiece);
+  if (pieces <= 1) return f(begin, end);
+  algo::ParallelFor<algo::NoState>(static_cast<ptrdiff_t>(pieces), threads,
+                                   [&](ptrdiff_t k, algo::NoState&) {
+                                     f(begin + (end - begin) * size_t(k) / pieces,
+                                       begin + (end - begin) * size_t(k + 1) / pieces);
+                                   });
+}
+
+// Voxel by voxel.
+template <class F>
+void ForVoxels(size_t count, unsigned threads, const F& f) {
+  ForRange(0, count, threads, [&](size_t lo, size_t hi) {
+    for (size_t i = lo; i < hi; ++i) f(i);
+  });
+}
+
+// The lines along an axis (n voxels, stride s) come in blocks of n * s voxels holding s lines side
+// by side; the axis operations below run one formula over the whole volume and then mend the
+// first or last voxel of every line.
+
+// Central differences along an axis, one-sided at reflecting ends.
 template <class T>
-void AxisDifference(const T* u, T* out, size_t n, size_t s, size_t count) {
+void AxisDifference(const T* u, T* out, size_t n, size_t s, size_t count, unsigned threads) {
   if (n < 2) {
     std::fill(out, out + count, T(0));
     return;
   }
-  for (size_t b = 0; b < count; b += n * s) {
-    const T* v = u + b;
-    T* o = out + b;
-    for (size_t i = 0; i < s; ++i) o[i] = (v[i + s] - v[i]) / 2;
-    for (size_t i = s; i < (n - 1) * s; ++i) o[i] = (v[i + s] - v[i - s]) / 2;
-    for (size_t i = (n - 1) * s; i < n * s; ++i) o[i] = (v[i] - v[i - s]) / 2;
-  }
+  ForRange(s, count - s, threads, [&](size_t lo, size_t hi) {
+    for (size_t i = lo; i < hi; ++i) out[i] = (u[i + s] - u[i - s]) / 2;
+  });
+  for (size_t b = 0; b < count; b += n * s)
+    for (size_t j = 0; j < s; ++j) {
+      const size_t first = b + j, last = b + (n - 1) * s + j;
+      out[first] = (u[first + s] - u[first]) / 2;
+      out[last] = (u[last] - u[last - s]) / 2;
+    }
 }
 
 // out[i] = (d[i] + d[i + s]) / 2 * (g[i] + g[i + s]) / 2 * factor between neighbours along the
 // axis, 0 on the last voxel of each line: the flux from i to i + s.
 template <class T>
-void AxisFlux(const T* d, const T* g, T* out, T factor, size_t n, size_t s, size_t count) {
-  for (size_t b = 0; b < count; b += n * s) {
-    const size_t inner = (n - 1) * s;
-    for (size_t i = b; i < b + inner; ++i) out[i] = factor * (d[i] + d[i + s]) * (g[i] + g[i + s]);
-    std::fill(out + b + inner, out + b + n * s, T(0));
-  }
+void AxisFlux(const T* d, const T* g, T* out, T factor, size_t n, size_t s, size_t count,
+              unsigned threads) {
+  ForRange(0, count - s, threads, [&](size_t lo, size_t hi) {
+    for (size_t i = lo; i < hi; ++i) out[i] = factor * (d[i] + d[i + s]) * (g[i] + g[i + s]);
+  });
+  for (size_t b = 0; b < count; b += n * s) std::fill_n(out + b + (n - 1) * s, s, T(0));
 }
 
 // out[i] = (d[i] + d[i + s]) / 2, the conductance between neighbours along the axis; 0 on the
 // last voxel of each line, where the line ends.
 template <class T>
-void AxisMean(const T* d, T* out, size_t n, size_t s, size_t count) {
-  for (size_t b = 0; b < count; b += n * s) {
-    const size_t inner = (n - 1) * s;
-    for (size_t i = b; i < b + inner; ++i) out[i] = (d[i] + d[i + s]) / 2;
-    std::fill(out + b + inner, out + b + n * s, T(0));
-  }
+void AxisMean(const T* d, T* out, size_t n, size_t s, size_t count, unsigned threads) {
+  ForRange(0, count - s, threads, [&](size_t lo, size_t hi) {
+    for (size_t i = lo; i < hi; ++i) out[i] = (d[i] + d[i + s]) / 2;
+  });
+  for (size_t b = 0; b < count; b += n * s) std::fill_n(out + b + (n - 1) * s, s, T(0));
 }
 
 // rhs[i] += flux[i] - flux[i - s]: what flows to the next voxel leaves, what comes from the
-// previous one arrives, so the sum of rhs is kept.
+// previous one arrives, so the sum of rhs is kept. The flux is 0 on the last voxel of every line
+// (AxisFlux), so the first voxel of a line takes nothing from the line before it.
 template <class T>
-void AddDivergence(const T* flux, T* rhs, size_t n, size_t s, size_t count) {
-  for (size_t b = 0; b < count; b += n * s) {
-    for (size_t i = b; i < b + s; ++i) rhs[i] += flux[i];
-    for (size_t i = b + s; i < b + n * s; ++i) rhs[i] += flux[i] - flux[i - s];
-  }
+void AddDivergence(const T* flux, T* rhs, size_t s, size_t count, unsigned threads) {
+  for (size_t i = 0; i < s; ++i) rhs[i] += flux[i];
+  ForRange(s, count, threads, [&](size_t lo, size_t hi) {
+    for (size_t i = lo; i < hi; ++i) rhs[i] += flux[i] - flux[i - s];
+  });
 }
 
 template <class T>
 class CedStep {
  public:
-  CedStep(const Grid& grid, T sigma, T rho, T tau) : g_(grid), sigma_(sigma), rho_(rho), tau_(tau) {
+  CedStep(const Grid& grid, T sigma, T rho, T tau, unsigned threads)
+      : g_(grid), sigma_(sigma), rho_(rho), tau_(tau), threads_(std::max(threads, 1u)) {
     for (auto& c : tensor_) c.resize(g_.count);
     smooth_.resize(g_.count);
     rhs_.resize(g_.count);
@@ -126,26 +158,33 @@ class CedStep {
   }
 
  private:
+  void Copy(const std::vector<T>& from, std::vector<T>& to) const {
+    ForRange(0, g_.count, threads_, [&](size_t lo, size_t hi) {
+      std::copy(from.begin() + ptrdiff_t(lo), from.begin() + ptrdiff_t(hi),
+                to.begin() + ptrdiff_t(lo));
+    });
+  }
+
   void Smooth(std::vector<T>& v, T scale) {
-    if (scale > 0) algo::GaussianSmoothVolume(v.data(), g_.n[0], g_.n[1], g_.n[2], scale);
+    if (scale > 0) algo::GaussianSmoothVolume(v.data(), g_.n[0], g_.n[1], g_.n[2], scale, threads_);
   }
 
   void StructureTensor(const std::vector<T>& u) {
-    smooth_ = u;
+    Copy(u, smooth_);
     Smooth(smooth_, sigma_);
     for (int k = 0; k < 3; ++k)
-      AxisDifference(smooth_.data(), tensor_[k].data(), g_.n[k], g_.stride[k], g_.count);
+      AxisDifference(smooth_.data(), tensor_[k].data(), g_.n[k], g_.stride[k], g_.count, threads_);
     T* dx = tensor_[0].data();
     T* dy = tensor_[1].data();
     T* dz = tensor_[2].data();
-    for (size_t i = 0; i < g_.count; ++i) {
+    ForVoxels(g_.count, threads_, [&](size_t i) {
       tensor_[3][i] = dx[i] * dy[i];
       tensor_[4][i] = dx[i] * dz[i];
       tensor_[5][i] = dy[i] * dz[i];
       dx[i] *= dx[i];
       dy[i] *= dy[i];
       dz[i] *= dz[i];
-    }
+    });
     const bool volume = g_.n[2] > 1;
     for (int k = 0; k < 6; ++k)
       if (volume || k == 0 || k == 1 || k == 3) Smooth(tensor_[k], rho_);
@@ -154,7 +193,7 @@ class CedStep {
   // Replaces the structure tensor by the diffusion tensor, voxel by voxel.
   void DiffusionTensor() {
     const bool volume = g_.n[2] > 1;
-    for (size_t i = 0; i < g_.count; ++i) {
+    ForVoxels(g_.count, threads_, [&](size_t i) {
       T d[6];
       if (volume) {
         Diffusion3(i, d);
@@ -168,7 +207,7 @@ class CedStep {
         d[4] = d[5] = T(0);
       }
       for (int k = 0; k < 6; ++k) tensor_[k][i] = d[k];
-    }
+    });
   }
 
   static T Beta(T kappa) {
@@ -258,67 +297,77 @@ class CedStep {
   // rhs = u + tau * sum over ordered axis pairs p != q of d_p (D_pq d_q u), as fluxes between
   // neighbours i and i + e_p, so that what leaves one voxel enters the other.
   void MixedTerms(const std::vector<T>& u) {
-    rhs_ = u;
+    Copy(u, rhs_);
     // The gradients go to buffers that are free at this point of the step.
     std::vector<T>* gradient[3] = {&smooth_, &solve_, &cond_};
     for (int q = 0; q < 3; ++q)
       if (g_.n[q] > 1)
-        AxisDifference(u.data(), gradient[q]->data(), g_.n[q], g_.stride[q], g_.count);
+        AxisDifference(u.data(), gradient[q]->data(), g_.n[q], g_.stride[q], g_.count, threads_);
     for (int p = 0; p < 3; ++p)
       for (int q = 0; q < 3; ++q) {
         if (p == q || g_.n[p] < 2 || g_.n[q] < 2) continue;
         AxisFlux(tensor_[Off(p, q)].data(), gradient[q]->data(), flux_.data(), tau_ / 4, g_.n[p],
-                 g_.stride[p], g_.count);
-        AddDivergence(flux_.data(), rhs_.data(), g_.n[p], g_.stride[p], g_.count);
+                 g_.stride[p], g_.count, threads_);
+        AddDivergence(flux_.data(), rhs_.data(), g_.stride[p], g_.count, threads_);
       }
   }
 
   void Aos(std::vector<T>& u) {
     const T c = T(g_.dims) * tau_;
     const T weight = T(1) / T(g_.dims);
-    std::fill(u.begin(), u.end(), T(0));
+    ForRange(0, g_.count, threads_, [&](size_t lo, size_t hi) {
+      std::fill(u.begin() + ptrdiff_t(lo), u.begin() + ptrdiff_t(hi), T(0));
+    });
     for (int l = 0; l < 3; ++l) {
       if (g_.n[l] < 2) continue;
-      AxisMean(tensor_[l].data(), cond_.data(), g_.n[l], g_.stride[l], g_.count);
-      solve_ = rhs_;
+      AxisMean(tensor_[l].data(), cond_.data(), g_.n[l], g_.stride[l], g_.count, threads_);
+      Copy(rhs_, solve_);
       SolveAxis(l, c);
-      for (size_t i = 0; i < g_.count; ++i) u[i] += weight * solve_[i];
+      ForVoxels(g_.count, threads_, [&](size_t i) { u[i] += weight * solve_[i]; });
     }
   }
 
   void SolveAxis(int l, T c) {
-    if (l == 2) {
-      algo::SolveDiffusionLanes(solve_.data(), cond_.data(), g_.n[2], g_.stride[2], g_.stride[2], c,
-                                scratch_);
-      return;
-    }
-    if (l == 1) {
-      for (size_t z = 0; z < g_.n[2]; ++z)
-        algo::SolveDiffusionLanes(solve_.data() + z * g_.stride[2], cond_.data() + z * g_.stride[2],
-                                  g_.n[1], g_.n[0], g_.n[0], c, scratch_);
-      return;
-    }
-    // Along x the lines are contiguous: gather blocks of rows into lanes.
+    if (l == 0) return SolveRows(c);
+    // Along y and z the lines lie side by side: chunks of them are solved as lanes.
+    const size_t n = g_.n[l], s = g_.stride[l];
+    const size_t blocks = g_.count / (n * s), chunks = (s + kLineChunk - 1) / kLineChunk;
+    const auto jobs = static_cast<ptrdiff_t>(blocks * chunks);
+    algo::ParallelFor<std::vector<T>>(jobs, threads_, [&](ptrdiff_t job, std::vector<T>& scratch) {
+      const size_t start = size_t(job) / chunks * n * s + size_t(job) % chunks * kLineChunk;
+      const size_t lines = std::min(kLineChunk, s - size_t(job) % chunks * kLineChunk);
+      algo::SolveDiffusionLanes(solve_.data() + start, cond_.data() + start, n, s, lines, c,
+                                scratch);
+    });
+  }
+
+  // Along x the lines are contiguous: blocks of rows are gathered into lanes.
+  void SolveRows(T c) {
     const size_t nx = g_.n[0], rows = g_.n[1] * g_.n[2];
-    for (size_t r0 = 0; r0 < rows; r0 += kLaneBlock) {
-      const size_t m = std::min(kLaneBlock, rows - r0);
-      block_f_.resize(nx * m);
-      block_g_.resize(nx * m);
+    const auto blocks = static_cast<ptrdiff_t>((rows + kLaneBlock - 1) / kLaneBlock);
+    struct Scratch {
+      std::vector<T> f, g, lanes;
+    };
+    algo::ParallelFor<Scratch>(blocks, threads_, [&](ptrdiff_t b, Scratch& s) {
+      const size_t r0 = size_t(b) * kLaneBlock, m = std::min(kLaneBlock, rows - r0);
+      s.f.resize(nx * m);
+      s.g.resize(nx * m);
       for (size_t j = 0; j < m; ++j)
         for (size_t x = 0; x < nx; ++x) {
-          block_f_[x * m + j] = solve_[(r0 + j) * nx + x];
-          block_g_[x * m + j] = cond_[(r0 + j) * nx + x];
+          s.f[x * m + j] = solve_[(r0 + j) * nx + x];
+          s.g[x * m + j] = cond_[(r0 + j) * nx + x];
         }
-      algo::SolveDiffusionLanes(block_f_.data(), block_g_.data(), nx, m, m, c, scratch_);
+      algo::SolveDiffusionLanes(s.f.data(), s.g.data(), nx, m, m, c, s.lanes);
       for (size_t j = 0; j < m; ++j)
-        for (size_t x = 0; x < nx; ++x) solve_[(r0 + j) * nx + x] = block_f_[x * m + j];
-    }
+        for (size_t x = 0; x < nx; ++x) solve_[(r0 + j) * nx + x] = s.f[x * m + j];
+    });
   }
 
   const Grid& g_;
   T sigma_, rho_, tau_;
+  unsigned threads_;
   std::array<std::vector<T>, 6> tensor_;
-  std::vector<T> smooth_, rhs_, solve_, cond_, flux_, scratch_, block_f_, block_g_;
+  std::vector<T> smooth_, rhs_, solve_, cond_, flux_;
 };
 
 template <class T>
@@ -333,6 +382,12 @@ void CheckParameter(const char* name, T value) {
 
 template <class T>
 void GrayCED_AOS(Image3d<unsigned short>& image, T sigma, T rho, T tau, uint64_t steps) {
+  GrayCED_AOS(image, sigma, rho, tau, steps, Parallelism{});
+}
+
+template <class T>
+void GrayCED_AOS(Image3d<unsigned short>& image, T sigma, T rho, T tau, uint64_t steps,
+                 const Parallelism& parallelism) {
   CheckParameter("sigma", sigma);
   CheckParameter("rho", rho);
   CheckParameter("tau", tau);
@@ -348,7 +403,7 @@ void GrayCED_AOS(Image3d<unsigned short>& image, T sigma, T rho, T tau, uint64_t
                  [&](unsigned short v) { return (T(v) - lo) * scale; });
   const double max_sub = grid.dims == 3 ? kMaxSubStep3D : kMaxSubStep2D;
   const uint64_t sub = std::max<uint64_t>(1, uint64_t(std::ceil(double(tau) / max_sub)));
-  CedStep<T> step(grid, sigma, rho, T(tau / T(sub)));
+  CedStep<T> step(grid, sigma, rho, T(tau / T(sub)), parallelism.threads);
   for (uint64_t k = 0; k < steps * sub; ++k) step.Run(u);
   std::transform(u.begin(), u.end(), image.begin(), [&](T v) {
     return static_cast<unsigned short>(std::clamp(v / scale + lo, lo, hi) + T(0.5));
@@ -359,5 +414,9 @@ template VOXA_ALGO_API void GrayCED_AOS<float>(Image3d<unsigned short>&, float, 
                                                uint64_t);
 template VOXA_ALGO_API void GrayCED_AOS<double>(Image3d<unsigned short>&, double, double, double,
                                                 uint64_t);
+template VOXA_ALGO_API void GrayCED_AOS<float>(Image3d<unsigned short>&, float, float, float,
+                                               uint64_t, const Parallelism&);
+template VOXA_ALGO_API void GrayCED_AOS<double>(Image3d<unsigned short>&, double, double, double,
+                                                uint64_t, const Parallelism&);
 
 }  // namespace voxa

@@ -23,11 +23,16 @@ void RequireSigma(const char* routine, double sigma) {
 }  // namespace
 
 void GrayGaussIIR(Image3d<unsigned short>& image, double sigma) {
+  GrayGaussIIR(image, sigma, Parallelism{});
+}
+
+void GrayGaussIIR(Image3d<unsigned short>& image, double sigma, const Parallelism& parallelism) {
   RequireSigma("GrayGaussIIR", sigma);
   if (sigma == 0 || image.IsEmpty()) return;
   std::vector<float> work(image.begin(), image.end());
   algo::GaussianSmoothVolume(work.data(), image.GetSizeX(), image.GetSizeY(), image.GetSizeZ(),
-                             sigma, algo::DepthSigma(sigma, image.GetResolution()));
+                             sigma, algo::DepthSigma(sigma, image.GetResolution()),
+                             parallelism.threads);
   // Round half up after clamping; the values are non-negative there, so truncation of v + 0.5
   // rounds, and the loop vectorises (a call to nearbyint would not).
   std::transform(work.begin(), work.end(), image.begin(), [](float v) {
@@ -36,10 +41,11 @@ void GrayGaussIIR(Image3d<unsigned short>& image, double sigma) {
   });
 }
 
-void FloatGaussIIR(Image3d<float>& image, double sigma_x, double sigma_y, double sigma_z) {
+void FloatGaussIIR(Image3d<float>& image, double sigma_x, double sigma_y, double sigma_z,
+                   const Parallelism& parallelism) {
   for (const double sigma : {sigma_x, sigma_y, sigma_z}) RequireSigma("FloatGaussIIR", sigma);
   algo::GaussianSmoothAxes(image.begin(), image.GetSizeX(), image.GetSizeY(), image.GetSizeZ(),
-                           sigma_x, sigma_y, sigma_z);
+                           sigma_x, sigma_y, sigma_z, parallelism.threads);
 }
 
 }  // namespace voxa

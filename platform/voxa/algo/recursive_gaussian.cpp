@@ -1,5 +1,7 @@
 #include "recursive_gaussian.h"
 
+#include "parallel_for.h"
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -12,6 +14,7 @@ constexpr double kRecursiveFromSigma = 1.0;  // below: the sampled kernel
 constexpr double kKernelSigmas = 4.0;        // radius of the sampled kernel
 constexpr double kSettleSigmas = 8.0;        // tail length of the edge continuation
 constexpr size_t kLaneBlock = 64;            // rows gathered per block when filtering along x
+constexpr size_t kLaneChunk = 512;           // lanes per share of the work along y and z
 
 // Poles of the fourth-order filter, optimised for sigma = 2 (van Vliet, Young & Verbeek 1998).
 const std::complex<double> kPoles[4] = {
@@ -142,39 +145,51 @@ void SampledGaussian<T>::FilterLanes(T* base, size_t n, size_t stride, size_t m,
 namespace {
 
 // Along x the lines are contiguous: blocks of rows are gathered into lanes, filtered and put back.
+// Every block is independent, so the threads share them out; so are the lane chunks along y and
+// z. Each lane is computed alone, which keeps the result the same for any number of threads.
 template <class T, class Filter>
-void FilterRows(const Filter& filter, T* data, size_t nx, size_t rows, std::vector<T>& scratch) {
-  std::vector<T> block;
-  for (size_t r0 = 0; r0 < rows; r0 += kLaneBlock) {
-    const size_t m = std::min(kLaneBlock, rows - r0);
-    block.resize(nx * m);
+void SmoothAlongX(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz,
+                  unsigned threads) {
+  if (nx <= 1) return;
+  const size_t rows = ny * nz;
+  const auto blocks = static_cast<ptrdiff_t>((rows + kLaneBlock - 1) / kLaneBlock);
+  struct Scratch {
+    std::vector<T> block, lanes;
+  };
+  ParallelFor<Scratch>(blocks, threads, [&](ptrdiff_t b, Scratch& s) {
+    const size_t r0 = size_t(b) * kLaneBlock, m = std::min(kLaneBlock, rows - r0);
+    s.block.resize(nx * m);
     for (size_t j = 0; j < m; ++j)
-      for (size_t x = 0; x < nx; ++x) block[x * m + j] = data[(r0 + j) * nx + x];
-    filter.FilterLanes(block.data(), nx, m, m, scratch);
+      for (size_t x = 0; x < nx; ++x) s.block[x * m + j] = data[(r0 + j) * nx + x];
+    filter.FilterLanes(s.block.data(), nx, m, m, s.lanes);
     for (size_t j = 0; j < m; ++j)
-      for (size_t x = 0; x < nx; ++x) data[(r0 + j) * nx + x] = block[x * m + j];
-  }
+      for (size_t x = 0; x < nx; ++x) data[(r0 + j) * nx + x] = s.block[x * m + j];
+  });
+}
+
+// `planes` groups of `lanes` lanes of n elements `stride` apart, filtered in chunks of lanes.
+template <class T, class Filter>
+void FilterLaneChunks(const Filter& filter, T* data, size_t planes, size_t plane_step, size_t n,
+                      size_t stride, size_t lanes, unsigned threads) {
+  const size_t chunks = (lanes + kLaneChunk - 1) / kLaneChunk;
+  const auto jobs = static_cast<ptrdiff_t>(planes * chunks);
+  ParallelFor<std::vector<T>>(jobs, threads, [&](ptrdiff_t job, std::vector<T>& scratch) {
+    const size_t plane = size_t(job) / chunks, c0 = (size_t(job) % chunks) * kLaneChunk;
+    filter.FilterLanes(data + plane * plane_step + c0, n, stride, std::min(kLaneChunk, lanes - c0),
+                       scratch);
+  });
 }
 
 template <class T, class Filter>
-void SmoothAlongX(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) {
-  std::vector<T> scratch;
-  if (nx > 1) FilterRows(filter, data, nx, ny * nz, scratch);
+void SmoothAlongY(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz,
+                  unsigned threads) {
+  if (ny > 1) FilterLaneChunks(filter, data, nz, nx * ny, ny, nx, nx, threads);
 }
 
 template <class T, class Filter>
-void SmoothAlongY(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) {
-  std::vector<T> scratch;
+void SmoothDepth(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz, unsigned threads) {
   const size_t plane = nx * ny;
-  if (ny > 1)
-    for (size_t z = 0; z < nz; ++z) filter.FilterLanes(data + z * plane, ny, nx, nx, scratch);
-}
-
-template <class T, class Filter>
-void SmoothDepth(const Filter& filter, T* data, size_t nx, size_t ny, size_t nz) {
-  std::vector<T> scratch;
-  const size_t plane = nx * ny;
-  if (nz > 1) filter.FilterLanes(data, nz, plane, plane, scratch);
+  if (nz > 1) FilterLaneChunks(filter, data, 1, 0, nz, plane, plane, threads);
 }
 
 // Calls smooth(filter) with the filter that represents a Gaussian of `sigma` best.
@@ -189,34 +204,42 @@ void WithGaussian(double sigma, Smooth&& smooth) {
 }  // namespace
 
 template <class T>
-void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma) {
-  GaussianSmoothVolume(data, nx, ny, nz, sigma, sigma);
+void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma,
+                          unsigned threads) {
+  GaussianSmoothVolume(data, nx, ny, nz, sigma, sigma, threads);
 }
 
 template <class T>
-void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma, double sigma_z) {
-  GaussianSmoothAxes(data, nx, ny, nz, sigma, sigma, sigma_z);
+void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma, double sigma_z,
+                          unsigned threads) {
+  GaussianSmoothAxes(data, nx, ny, nz, sigma, sigma, sigma_z, threads);
 }
 
 template <class T>
 void GaussianSmoothAxes(T* data, size_t nx, size_t ny, size_t nz, double sigma_x, double sigma_y,
-                        double sigma_z) {
+                        double sigma_z, unsigned threads) {
+  threads = std::max(threads, 1u);
   if (sigma_x > 0)
-    WithGaussian<T>(sigma_x, [&](const auto& filter) { SmoothAlongX(filter, data, nx, ny, nz); });
+    WithGaussian<T>(sigma_x,
+                    [&](const auto& filter) { SmoothAlongX(filter, data, nx, ny, nz, threads); });
   if (sigma_y > 0)
-    WithGaussian<T>(sigma_y, [&](const auto& filter) { SmoothAlongY(filter, data, nx, ny, nz); });
+    WithGaussian<T>(sigma_y,
+                    [&](const auto& filter) { SmoothAlongY(filter, data, nx, ny, nz, threads); });
   if (sigma_z > 0)
-    WithGaussian<T>(sigma_z, [&](const auto& filter) { SmoothDepth(filter, data, nx, ny, nz); });
+    WithGaussian<T>(sigma_z,
+                    [&](const auto& filter) { SmoothDepth(filter, data, nx, ny, nz, threads); });
 }
 
 template class RecursiveGaussian<float>;
 template class RecursiveGaussian<double>;
 template class SampledGaussian<float>;
 template class SampledGaussian<double>;
-template void GaussianSmoothVolume<float>(float*, size_t, size_t, size_t, double);
-template void GaussianSmoothVolume<double>(double*, size_t, size_t, size_t, double);
-template void GaussianSmoothVolume<float>(float*, size_t, size_t, size_t, double, double);
-template void GaussianSmoothVolume<double>(double*, size_t, size_t, size_t, double, double);
-template void GaussianSmoothAxes<float>(float*, size_t, size_t, size_t, double, double, double);
+template void GaussianSmoothVolume<float>(float*, size_t, size_t, size_t, double, unsigned);
+template void GaussianSmoothVolume<double>(double*, size_t, size_t, size_t, double, unsigned);
+template void GaussianSmoothVolume<float>(float*, size_t, size_t, size_t, double, double, unsigned);
+template void GaussianSmoothVolume<double>(double*, size_t, size_t, size_t, double, double,
+                                           unsigned);
+template void GaussianSmoothAxes<float>(float*, size_t, size_t, size_t, double, double, double,
+                                        unsigned);
 
 }  // namespace voxa::algo

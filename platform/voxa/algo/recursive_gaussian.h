@@ -49,15 +49,18 @@ class SampledGaussian {
   size_t radius_;
 };
 
-// Smooths a volume of size (nx, ny, nz), x fastest, along each axis of non-unit size.
+// Smooths a volume of size (nx, ny, nz), x fastest, along each axis of non-unit size, on up to
+// `threads` threads (the result does not depend on how many).
 template <class T>
-void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma);
+void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma,
+                          unsigned threads = 1);
 // As above with its own sigma along z (in slices); 0 leaves an axis unsmoothed.
 template <class T>
-void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma, double sigma_z);
+void GaussianSmoothVolume(T* data, size_t nx, size_t ny, size_t nz, double sigma, double sigma_z,
+                          unsigned threads = 1);
 // With its own sigma along each axis, in voxels.
 template <class T>
 void GaussianSmoothAxes(T* data, size_t nx, size_t ny, size_t nz, double sigma_x, double sigma_y,
-                        double sigma_z);
+                        double sigma_z, unsigned threads = 1);
 
 }  // namespace voxa::algo
