@@ -25,12 +25,13 @@ Links::Links(const std::vector<TrackLine>& lineage) {
   for (const TrackLine& t : lineage) tracks_.emplace(t.label, t);
 }
 
-uint16_t Links::Predecessor(uint16_t label, uint64_t t, const std::vector<uint16_t>& before) const {
-  if (t == 0) return 0;
-  if (Present(before, label)) return label;
+Link Links::Into(uint16_t label, uint64_t t, const std::vector<uint16_t>& before) const {
+  if (t == 0) return {};
+  if (Present(before, label)) return {label, false};
   const auto it = tracks_.find(label);
-  if (it == tracks_.end() || it->second.begin != t || !Present(before, it->second.parent)) return 0;
-  return static_cast<uint16_t>(it->second.parent);
+  if (it == tracks_.end() || it->second.begin != t || !Present(before, it->second.parent))
+    return {};
+  return {static_cast<uint32_t>(it->second.parent), true};
 }
 
 FrameErrors JudgeFrame(const FrameMatching& now, const FrameMatching* before, uint64_t t,
@@ -44,15 +45,13 @@ FrameErrors JudgeFrame(const FrameMatching& now, const FrameMatching* before, ui
                 : now.matches[k] > 1 ? Verdict::kMerged
                                      : Verdict::kMatched;
     if (v == Verdict::kMatched && before) {
-      const uint16_t own = now.unique_reference[k];
-      const uint16_t expected = reference.Predecessor(own, t, before->reference);
-      const uint16_t predecessor = result.Predecessor(label, t, before->result);
-      uint32_t actual = 0;
-      if (predecessor) {
-        const uint16_t match = before->UniqueMatchOf(predecessor);
-        actual = match ? match : kNoReference;
+      const Link expected = reference.Into(now.unique_reference[k], t, before->reference);
+      Link actual = result.Into(label, t, before->result);
+      if (actual.from) {
+        const uint16_t match = before->UniqueMatchOf(static_cast<uint16_t>(actual.from));
+        actual.from = match ? match : kNoReference;
       }
-      if (actual != expected) v = Verdict::kWrongLink;
+      if (!(actual == expected)) v = Verdict::kWrongLink;
     }
     errors.result[label] = v;
   }

@@ -1,7 +1,9 @@
 // The errors of one frame as the evaluation's own matching sees them, for drawing: every result
 // object is matched, false (it covers no reference object's majority), merged (it covers
 // several), or matched with a wrong link (what it continues in the previous frame is not what
-// its reference object continues); reference objects no result object covers are missed.
+// its reference object continues, or continues it by another kind of link: a track going on
+// where the reference divides, or the reverse); reference objects no result object covers are
+// missed.
 #pragma once
 
 #include <cstdint>
@@ -21,14 +23,20 @@ struct FrameErrors {
   uint64_t Count(Verdict v) const;
 };
 
-// Which object a label continues: itself in the previous frame, or its parent when its track
-// begins in this frame; from a lineage file.
+// What a label continues in the previous frame: itself, or its parent when its track begins in
+// this frame (a division); from a lineage file. Links across a gap of frames are not judged.
+struct Link {
+  uint32_t from = 0;      // the label in frame t - 1; 0 when there is none
+  bool division = false;  // parent to daughter rather than a track going on
+  bool operator==(const Link&) const = default;
+};
+
 class Links {
  public:
   explicit Links(const std::vector<TrackLine>& lineage);
-  // The predecessor in frame t - 1 of `label` present in frame t, 0 when it has none there.
-  // `before`: the labels present in frame t - 1, ascending.
-  uint16_t Predecessor(uint16_t label, uint64_t t, const std::vector<uint16_t>& before) const;
+  // The link into `label`, present in frame t. `before`: the labels present in frame t - 1,
+  // ascending.
+  Link Into(uint16_t label, uint64_t t, const std::vector<uint16_t>& before) const;
 
  private:
   std::map<uint64_t, TrackLine> tracks_;

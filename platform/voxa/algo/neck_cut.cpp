@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <numeric>
+#include <unordered_map>
 
 namespace voxa::algo {
 
@@ -80,6 +81,34 @@ std::vector<size_t> KeepRoundPieces(const std::vector<unsigned short>& labels,
 }
 
 }  // namespace
+
+// A cut line is a waist when it is at its widest point, where the neck is measured: near the
+// outline every cut voxel is close to the background, so voxel by voxel a waist would be kept
+// there and leave notches. Each line (connected cut voxels of one label) takes the widest.
+void NeckCut::WholeLines(const std::vector<unsigned short>& labels, const std::vector<size_t>& cut,
+                         std::vector<uint8_t>& shallow) const {
+  std::unordered_map<size_t, size_t> index;
+  for (size_t k = 0; k < cut.size(); ++k) index.emplace(cut[k], k);
+  std::vector<uint8_t> seen(cut.size(), 0);
+  std::vector<size_t> line;
+  for (size_t k = 0; k < cut.size(); ++k) {
+    if (seen[k]) continue;
+    seen[k] = 1;
+    line.assign(1, k);
+    bool waist = false;
+    for (size_t head = 0; head < line.size(); ++head) {
+      const size_t p = cut[line[head]];
+      waist = waist || shallow[line[head]];
+      for (const ptrdiff_t o : offsets_) {
+        const auto it = index.find(p + o);
+        if (it == index.end() || seen[it->second] || labels[p + o] != labels[p]) continue;
+        seen[it->second] = 1;
+        line.push_back(it->second);
+      }
+    }
+    for (const size_t m : line) shallow[m] = waist;
+  }
+}
 
 NeckCut::NeckCut(const PaddedGrid& grid, float neck_ratio)
     : grid_(grid),
@@ -182,6 +211,7 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
       shallow.push_back(float(d) >= kDeepNeck * float(body));
     }
   }
+  if (!grid_.IsStack()) WholeLines(labels, cut, shallow);
   return KeepRoundPieces(labels, basin, basins, grid_.IsStack(), std::move(cut), shallow);
 }
 

@@ -31,6 +31,8 @@ class NeckCut {
 
  private:
   void Distances(const std::vector<unsigned short>& labels, std::vector<uint32_t>& distance) const;
+  void WholeLines(const std::vector<unsigned short>& labels, const std::vector<size_t>& cut,
+                  std::vector<uint8_t>& shallow) const;
 
   const PaddedGrid& grid_;
   float neck_ratio_;

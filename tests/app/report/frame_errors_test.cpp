@@ -37,6 +37,18 @@ TEST(FrameErrorsTest, MergesAndMissedReferences) {
   EXPECT_EQ(e.Count(Verdict::kMerged), 1u);
 }
 
+TEST(FrameErrorsTest, ALinkOfTheWrongKindIsWrong) {
+  // The reference divides 1 into 2 and 3; the result keeps its label 5 on one daughter and begins
+  // 6 as the other's daughter: 5 continues the right object, but not by a division.
+  const Links reference({{1, 0, 0, 0, 0}, {2, 1, 1, 1, 0}, {3, 1, 1, 1, 0}});
+  const Links result({{5, 0, 1, 0, 0}, {6, 1, 1, 5, 0}});
+  const FrameMatching before = Match({"1111...."}, {"5555...."});
+  const FrameMatching now = Match({"22..33.."}, {"55..66.."});
+  const FrameErrors e = JudgeFrame(now, &before, 1, result, reference);
+  EXPECT_EQ(e.result.at(5), Verdict::kWrongLink);
+  EXPECT_EQ(e.result.at(6), Verdict::kMatched);
+}
+
 TEST(FrameErrorsTest, LinkFromAFalseObjectIsWrong) {
   // Result track 5 begins on a false object in frame 0 and then covers reference 1, which
   // appears only in frame 1.
