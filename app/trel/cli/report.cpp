@@ -1,5 +1,6 @@
 // `trel report RES [--frames IN] [--gt GT] [--out DIR]`: one HTML page to judge a run by.
 #include <CLI/CLI.hpp>
+#include <iomanip>
 #include <map>
 #include <memory>
 
@@ -34,9 +35,9 @@ void AddReportCommand(CLI::App& app, CommandContext& context) {
   sub->callback([&context, o] {
     context.exit_code = RunReporting("report", context.err, [&] {
       const ReportOutcome r = WriteReport(*o);
-      context.out << "wrote " << r.page.string() << " (" << (r.bytes + 512 * 1024) / (1024 * 1024)
-                  << " MB; " << r.frames << " frame(s)" << (r.with_frames ? "" : ", no frames")
-                  << (r.evaluated ? ", evaluated" : "")
+      context.out << "wrote " << r.page.string() << " (" << std::fixed << std::setprecision(1)
+                  << double(r.bytes) / (1024 * 1024) << " MB; " << r.frames << " frame(s)"
+                  << (r.with_frames ? "" : ", no frames") << (r.evaluated ? ", evaluated" : "")
                   << (r.problems ? ", " + std::to_string(r.problems) + " problem(s) listed" : "")
                   << ")\n";
     });

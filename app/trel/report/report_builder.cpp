@@ -57,8 +57,11 @@ std::string JsonText(const nlohmann::json& value) {
   return value.dump();
 }
 
+// The shrink factor that brings the longer side to `side` at most, never the shorter one below 1.
 uint32_t FactorFor(uint64_t width, uint64_t height, uint32_t side) {
-  return static_cast<uint32_t>(std::max<uint64_t>(1, (std::max(width, height) + side - 1) / side));
+  const uint64_t factor = (std::max(width, height) + side - 1) / side;
+  return static_cast<uint32_t>(
+      std::clamp<uint64_t>(factor, 1, std::max<uint64_t>(1, std::min(width, height))));
 }
 
 // Evenly spaced frames, first and last included.
@@ -115,6 +118,7 @@ class ReportPass {
   size_t CheckRules();
   void Evaluate();
   void ReadFrame(uint64_t t);
+  void ReadGrey(uint64_t t);
   void JudgeFrame(uint64_t t);
   void DrawFrame(uint64_t t);
   Overlay MakeOverlay(uint64_t t, const RgbPicture& picture, bool with_trails) const;
@@ -178,12 +182,7 @@ void ReportPass::Evaluate() {
 
 void ReportPass::ReadFrame(uint64_t t) {
   masks_.Read(t, mask_);
-  if (frame_files_) {
-    ReadLabelImage(frame_files_->Name(t), grey_, ImageKind::kFrame);
-    if (!SameSize(grey_, mask_))
-      throw ToolError(kExitDataError, frame_files_->Name(t).string() + " is " + SizeText(grey_) +
-                                          ", but its mask is " + SizeText(mask_));
-  }
+  if (frame_files_) ReadGrey(t);
   has_markers_now_ = marker_files_ && t < marker_frames_;
   if (has_markers_now_) {
     ReadLabelImage(marker_files_->Name(t), markers_);
@@ -193,6 +192,24 @@ void ReportPass::ReadFrame(uint64_t t) {
                                           SizeText(mask_));
   }
   cells_.push_back(MeasureCells(mask_, nullptr, t, parents_));
+}
+
+// Frames the user named must fit; frames found through the run record are only a help: when
+// they no longer fit, the rest is drawn on black and the page says why.
+void ReportPass::ReadGrey(uint64_t t) {
+  const std::filesystem::path file = frame_files_->Name(t);
+  try {
+    ReadLabelImage(file, grey_, ImageKind::kFrame);
+    if (!SameSize(grey_, mask_))
+      throw ToolError(kExitDataError, file.string() + " is " + SizeText(grey_) +
+                                          ", but its mask is " + SizeText(mask_));
+  } catch (const ToolError& e) {
+    if (!o_.frames.empty()) throw;
+    content_.problems.push_back(std::string(e.what()) +
+                                ": the recorded frames are not shown from frame " +
+                                std::to_string(t) + " on");
+    frame_files_.reset();
+  }
 }
 
 void ReportPass::JudgeFrame(uint64_t t) {
@@ -303,7 +320,7 @@ void ReportPass::Run() {
         reference_links_.emplace(ReadTrackFile(gt.track_file));
       }
     } else {
-      content_.problems.push_back("not evaluated: the result breaks the rules above");
+      content_.problems.push_back("not evaluated against the ground truth: see the problems above");
     }
   }
   overlay_frames_ = ChosenFrames(count_, o_.overlays);

@@ -77,7 +77,7 @@ void Overlays(std::ostringstream& html, const std::vector<Overlay>& overlays) {
 void Player(std::ostringstream& html, const ReportContent& c) {
   html << "<h2>Overview</h2><p>" << c.player.size() << " frames";
   if (c.player_frames.size() > 1 && c.player_frames[1] - c.player_frames[0] > 1)
-    html << " (every " << c.player_frames[1] - c.player_frames[0] << "th)";
+    html << " (one in " << c.player_frames[1] - c.player_frames[0] << ")";
   html << ", " << c.player_width << "×" << c.player_height << " pixels.</p>"
        << "<div><button id='player-play'>play</button> <input id='player-slider' type='range' "
        << "min='0' value='0' style='width:400px'> <span id='player-label'></span></div>"

@@ -29,12 +29,32 @@ std::string Number(double v) {
   return text.str();
 }
 
+void Usable(double& low, double& high) {
+  if (!std::isfinite(low) || !std::isfinite(high)) low = 0, high = 1;
+  if (!(high - low > 1e-9 * std::max(std::abs(low), std::abs(high)))) high = low + 1;
+  if (high == low) low = 0, high = 1;
+}
+
+// Round values from low to high, counted rather than stepped so that the count is bounded.
+std::vector<double> Ticks(double low, double high) {
+  const double step = TickStep(high - low);
+  std::vector<double> ticks;
+  const double first = std::ceil(low / step);
+  for (int k = 0; k <= 4 * kTicks; ++k) {
+    const double v = (first + k) * step;
+    if (v > high + 1e-9 * std::abs(high)) break;
+    ticks.push_back(v);
+  }
+  return ticks;
+}
+
 // The frame of a plot: axes from (x0, y0) to (x1, y1) in data units, with ticks and labels.
 class Axes {
  public:
+  // A range that is not finite, or too narrow for its numbers to tell apart, becomes 0..1.
   Axes(double x0, double x1, double y0, double y1) : x0_(x0), x1_(x1), y0_(y0), y1_(y1) {
-    if (x1_ <= x0_) x1_ = x0_ + 1;
-    if (y1_ <= y0_) y1_ = y0_ + 1;
+    Usable(x0_, x1_);
+    Usable(y0_, y1_);
   }
   double X(double x) const { return kLeft + (x - x0_) / (x1_ - x0_) * (kWidth - kLeft - kRight); }
   double Y(double y) const {
@@ -47,11 +67,10 @@ class Axes {
         << Escaped(title) << "</text>";
     svg << "<path d='M" << kLeft << ' ' << kTop << "V" << kHeight - kBottom << "H"
         << kWidth - kRight << "' stroke='#444' fill='none'/>";
-    const double xs = TickStep(x1_ - x0_), ys = TickStep(y1_ - y0_);
-    for (double x = std::ceil(x0_ / xs) * xs; x <= x1_ + 1e-9; x += xs)
+    for (const double x : Ticks(x0_, x1_))
       svg << "<text x='" << X(x) << "' y='" << kHeight - kBottom + 14 << "' text-anchor='middle'>"
           << Number(x) << "</text>";
-    for (double y = std::ceil(y0_ / ys) * ys; y <= y1_ + 1e-9; y += ys)
+    for (const double y : Ticks(y0_, y1_))
       svg << "<path d='M" << kLeft << ' ' << Y(y) << "H" << kWidth - kRight
           << "' stroke='#ddd'/><text x='" << kLeft - 4 << "' y='" << Y(y) + 4
           << "' text-anchor='end'>" << Number(y) << "</text>";
@@ -127,16 +146,21 @@ std::string LinePlot(const std::string& title, const std::string& x_label,
 
 std::string Histogram(const std::string& title, const std::string& x_label,
                       const std::vector<double>& values, int bins) {
+  std::vector<double> finite;
+  for (const double v : values)
+    if (std::isfinite(v)) finite.push_back(v);
   double low = 0, high = 1;
-  if (!values.empty()) {
-    low = *std::min_element(values.begin(), values.end());
-    high = *std::max_element(values.begin(), values.end());
+  if (!finite.empty()) {
+    low = *std::min_element(finite.begin(), finite.end());
+    high = *std::max_element(finite.begin(), finite.end());
   }
-  if (high <= low) high = low + 1;
+  Usable(low, high);
   std::vector<double> counts(static_cast<size_t>(bins), 0);
   const double width = (high - low) / bins;
-  for (const double v : values)
-    counts[std::min<size_t>(static_cast<size_t>((v - low) / width), counts.size() - 1)] += 1;
+  for (const double v : finite) {
+    const double bin = std::clamp((v - low) / width, 0.0, double(bins - 1));
+    counts[static_cast<size_t>(bin)] += 1;
+  }
   const Axes axes(low, high, 0, *std::max_element(counts.begin(), counts.end()) * 1.05 + 1e-9);
   std::ostringstream svg;
   svg << Open(title);

@@ -31,7 +31,7 @@ Withdrawal WithdrawPassingDivisions(const std::vector<TrackLine>& lineage, uint6
   std::map<uint64_t, std::vector<uint64_t>> daughters;
   for (const TrackLine& t : lineage) {
     tracks[t.label] = t;
-    if (t.parent) daughters[t.parent].push_back(t.label);
+    if (t.parent && t.parent != t.label) daughters[t.parent].push_back(t.label);
   }
   const std::map<uint64_t, uint64_t> last = LastFrames(lineage);
   Withdrawal w;
@@ -50,9 +50,13 @@ Withdrawal WithdrawPassingDivisions(const std::vector<TrackLine>& lineage, uint6
     for (const uint64_t d : children) w.relabeled[d] = mother;
   }
   // A mother may itself be a withdrawn daughter: follow the chain to the label that stays.
+  // A lineage with a loop of parents (which no tracker writes) must not loop here.
   const auto final_label = [&](uint64_t label) {
-    for (auto it = w.relabeled.find(label); it != w.relabeled.end(); it = w.relabeled.find(label))
+    for (size_t steps = 0; steps <= w.relabeled.size(); ++steps) {
+      const auto it = w.relabeled.find(label);
+      if (it == w.relabeled.end() || it->second == label) break;
       label = it->second;
+    }
     return label;
   };
   for (auto& [label, to] : w.relabeled) to = final_label(label);
