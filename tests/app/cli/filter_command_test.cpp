@@ -4,11 +4,11 @@
 
 #include <sstream>
 
+#include "app/tool_fixture.h"
 #include "commands.h"
 #include "label_image.h"
 #include "support/test_support.h"
 #include "synthetic_sequence.h"
-#include "app/tool_fixture.h"
 
 namespace trel::tool {
 namespace {

@@ -12,11 +12,11 @@
 #include <map>
 #include <set>
 
+#include "app/tool_fixture.h"
 #include "evaluation.h"
 #include "result_check.h"
 #include "support/test_support.h"
 #include "tool_error.h"
-#include "app/tool_fixture.h"
 #include "track_file.h"
 #include "voxa/voxel_type.h"
 

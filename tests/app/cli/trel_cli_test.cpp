@@ -5,9 +5,9 @@
 
 #include <sstream>
 
+#include "app/tool_fixture.h"
 #include "commands.h"
 #include "support/test_support.h"
-#include "app/tool_fixture.h"
 
 namespace trel::tool {
 namespace {

@@ -1,6 +1,6 @@
 // Every measure and count of `trel eval --json` against the community's reference evaluator on
-// golden cases: the hand-built ones kept in tests/app/eval/golden_cases, and, when the shared data are
-// there, the realistic ones beside them (threshold-pipeline and tracker results on real and
+// golden cases: the hand-built ones kept in tests/app/eval/golden_cases, and, when the shared data
+// are there, the realistic ones beside them (threshold-pipeline and tracker results on real and
 // crowded synthetic sequences).
 #include <gtest/gtest.h>
 

@@ -5,10 +5,10 @@
 // scores 1 on DET and TRA, and SEG below 1 since markers do not cover the annotated outlines.
 #include <gtest/gtest.h>
 
+#include "app/tool_fixture.h"
 #include "evaluation.h"
 #include "result_check.h"
 #include "support/test_support.h"
-#include "app/tool_fixture.h"
 
 namespace trel::tool {
 namespace {

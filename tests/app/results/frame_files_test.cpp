@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/test_support.h"
 #include "app/tool_fixture.h"
+#include "support/test_support.h"
 
 namespace trel::tool {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/tool_fixture.h"
 #include "evaluation.h"
 #include "support/test_support.h"
-#include "app/tool_fixture.h"
 
 namespace trel::tool {
 namespace {
