@@ -12,6 +12,7 @@ namespace {
 // Every label's last frame of it or of a descendant.
 std::map<uint64_t, uint64_t> LastFrames(const std::vector<TrackLine>& lineage) {
   std::vector<const TrackLine*> latest_first;
+  latest_first.reserve(lineage.size());
   for (const TrackLine& t : lineage) latest_first.push_back(&t);
   std::sort(latest_first.begin(), latest_first.end(),
             [](const TrackLine* a, const TrackLine* b) { return a->begin > b->begin; });
