@@ -39,7 +39,7 @@ class Verbatim:
     def __str__(self):
         return self.text
 
-    def __format__(self, spec):
+    def __format__(self, format_text):
         return self.text
 
 
@@ -167,14 +167,14 @@ def excluded(folder, group):
                for text in (name, f"{group}/{name}", folder))
 
 
-def parameter_set(spec, where):
+def parameter_set(settings, where):
     """Method, track arguments and filter arguments (None: no filter) of a group or set."""
-    track = dict(spec.get("track") or {})
-    method = str(track.pop("method", spec.get("method", "levelset")))
+    track = dict(settings.get("track") or {})
+    method = str(track.pop("method", settings.get("method", "levelset")))
     if method not in ("levelset", "graphcut"):
         raise WorkflowError(f"{where}: method must be levelset or graphcut, not {method!r}")
     track_args = command_options(track, "track", where)
-    flt = spec.get("filter")
+    flt = settings.get("filter")
     filter_args = None
     if flt is not None and flt is not False:
         filter_args = command_options({} if flt is True else flt, "filter", where)
@@ -210,30 +210,30 @@ def add_run(kind, folder_group, group, set_name, params, folder):
 GROUPS = config.get("groups") or {}
 if not isinstance(GROUPS, dict):
     raise WorkflowError("groups must map group names to their inputs and parameters")
-for group, spec in GROUPS.items():
+for group, settings in GROUPS.items():
     group = str(group)
     if not SAFE.fullmatch(group):
         raise WorkflowError(f"group name {group!r}: use letters, digits, '.', '_' and '-'")
-    spec = spec or {}
-    params = parameter_set(spec, f"group {group}")
-    for folder in sequence_folders(spec.get("inputs"), f"group {group}"):
+    settings = settings or {}
+    params = parameter_set(settings, f"group {group}")
+    for folder in sequence_folders(settings.get("inputs"), f"group {group}"):
         if not excluded(folder, group):
             add_run("runs", group, group, group, params, folder)
 GROUP_RUNS = [run for key, run in RUNS.items() if key[0] == "runs"]
 
 
-def sweep_sets(spec):
+def sweep_sets(settings):
     """The sweep's parameter sets: the listed 'sets', then every combination of the 'grid'."""
-    base = {"method": spec.get("method", "levelset"), "track": spec.get("track") or {},
-            "filter": spec.get("filter")}
+    base = {"method": settings.get("method", "levelset"), "track": settings.get("track") or {},
+            "filter": settings.get("filter")}
     sets = []
-    for i, item in enumerate(spec.get("sets") or [], 1):
+    for i, item in enumerate(settings.get("sets") or [], 1):
         item = dict(item or {})
         name = str(item.pop("name", f"s{i:02d}"))
         merged = dict(base, **{k: v for k, v in item.items() if k != "track"})
         merged["track"] = dict(base["track"], **(item.get("track") or {}))
         sets.append((name, merged))
-    grid = spec.get("grid") or {}
+    grid = settings.get("grid") or {}
     if grid:
         keys = list(grid)
         values = [v if isinstance(v, (list, tuple)) else [v] for v in grid.values()]
@@ -261,8 +261,8 @@ if SWEEP:
     sets = sweep_sets(SWEEP)
     if not sets:
         raise WorkflowError("sweep: give a grid (option: [values]) or a list of sets")
-    for name, spec in sets:
-        params = parameter_set(spec, f"sweep set {name}")
+    for name, settings in sets:
+        params = parameter_set(settings, f"sweep set {name}")
         for folder in folders:
             add_run("sweep", name, "sweep", name, params, folder)
     SWEEP_RUNS = [run for key, run in RUNS.items() if key[0] == "sweep"]
