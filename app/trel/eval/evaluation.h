@@ -35,7 +35,10 @@ struct Evaluation {
 // markers nor SEG files, a result without the masks the ground truth needs), kExitDataError for
 // unreadable or mismatching images and for a result that breaks the consistency rules (the first
 // rules broken are named; `trel validate` lists them all). A failure of a ground-truth file says
-// so and names the file.
-Evaluation Evaluate(const std::filesystem::path& gt, const std::filesystem::path& res);
+// so and names the file. A caller that has just checked the result against the same ground truth
+// (CheckResultFolder, lineage optional) and found it valid may say so, and save that pass.
+enum class ResultCheck { kCheck, kAlreadyValid };
+Evaluation Evaluate(const std::filesystem::path& gt, const std::filesystem::path& res,
+                    ResultCheck check = ResultCheck::kCheck);
 
 }  // namespace trel::tool

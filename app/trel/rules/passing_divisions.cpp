@@ -76,12 +76,11 @@ Withdrawal WithdrawPassingDivisions(const std::vector<TrackLine>& lineage, uint6
   return w;
 }
 
-std::vector<TrackLine> WithdrawPassingDivisions(MaskStore& masks,
-                                                const std::vector<TrackLine>& lineage,
-                                                uint64_t frames) {
-  Withdrawal w = WithdrawPassingDivisions(lineage, frames);
-  if (w.relabeled.empty()) return w.lineage;
-  // The frames each withdrawn label lives in are the only ones to rewrite.
+namespace {
+
+// Relabels the masks that hold a withdrawn label: only the frames each of them lives in.
+void Relabel(MaskStore& masks, const std::vector<TrackLine>& lineage, const Withdrawal& w,
+             uint64_t frames) {
   std::set<uint64_t> touched;
   for (const TrackLine& t : lineage)
     if (w.relabeled.count(t.label))
@@ -95,18 +94,29 @@ std::vector<TrackLine> WithdrawPassingDivisions(MaskStore& masks,
     for (unsigned short& v : mask) v = to[v];
     masks.Write(f, mask);
   }
-  return w.lineage;
+}
+
+}  // namespace
+
+std::vector<TrackLine> WithdrawPassingDivisions(MaskStore& masks,
+                                                const std::vector<TrackLine>& lineage,
+                                                uint64_t frames) {
+  Withdrawal w = WithdrawPassingDivisions(lineage, frames);
+  Relabel(masks, lineage, w, frames);
+  return std::move(w.lineage);
 }
 
 void WithdrawPassingDivisionsInFolder(const std::filesystem::path& folder, uint64_t frames) {
   const std::filesystem::path file = folder / "res_track.txt";
   const std::vector<TrackLine> lineage = ReadTrackFile(file);
-  if (WithdrawPassingDivisions(lineage, frames).relabeled.empty()) return;
+  const Withdrawal w = WithdrawPassingDivisions(lineage, frames);
+  if (w.relabeled.empty()) return;
   std::error_code error;
   std::filesystem::remove(file, error);
   if (error) throw ToolError(kExitCannotCreate, "cannot rewrite " + file.string());
   FolderMasks masks(folder);
-  WriteTrackFile(file, WithdrawPassingDivisions(masks, lineage, frames));
+  Relabel(masks, lineage, w, frames);
+  WriteTrackFile(file, w.lineage);
 }
 
 }  // namespace trel::tool
