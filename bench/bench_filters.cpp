@@ -61,7 +61,7 @@ BENCHMARK(BM_GaussIIR)
 
 // Four time steps per iteration (tau 0.5 needs no sub-steps), so that the set-up of the run is
 // shared as in real use; the "step" counter is the time of one step. The second argument is the
-// number of threads (scripts/thread_ratios compares them).
+// number of threads (bench/thread_ratios.sh compares them).
 template <class T>
 void BM_CedStep(benchmark::State& state) {
   constexpr uint64_t kSteps = 4;

@@ -10,6 +10,7 @@
 
 #include "voxa/export.h"
 #include "voxa/image3d.h"
+#include "voxa/parallelism.h"
 
 namespace voxa::fls {
 
@@ -102,6 +103,13 @@ VOXA_ALGO_API Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed,
                                                 const Image3d<bool>* optional, bool fixed_means,
                                                 int count, float curv_weight, float fg_weight,
                                                 float bg_weight);
+// The same, its evolution shared out to `parallelism.threads` threads; the result is the same for
+// any number.
+VOXA_ALGO_API Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed,
+                                                const Image3d<bool>& init_mask,
+                                                const Image3d<bool>* optional, bool fixed_means,
+                                                int count, float curv_weight, float fg_weight,
+                                                float bg_weight, Parallelism parallelism);
 
 // Multi-label Chan-Vese started from the label image `labels` (0 = background): every label
 // evolves against the common background. Two labels never merge: a background voxel whose full
@@ -132,5 +140,13 @@ VOXA_ALGO_API Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
                                                    const Image3d<bool>* optional, int count,
                                                    float curv_weight, float fg_weight,
                                                    float bg_weight, bool shared_mean);
+// The same, its evolution shared out to `parallelism.threads` threads; the result is the same for
+// any number.
+VOXA_ALGO_API Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
+                                                   const Image3d<unsigned short>& labels,
+                                                   const Image3d<bool>* optional, int count,
+                                                   float curv_weight, float fg_weight,
+                                                   float bg_weight, bool shared_mean,
+                                                   Parallelism parallelism);
 
 }  // namespace voxa::fls

@@ -2,9 +2,13 @@
 // quick initial segmentation; every later frame by a multi-label level set started from the
 // previous frame's labels plus the objects that newly appeared. The label frame cleans and
 // associates the result and keeps the track table, written as the lineage file at the end.
+// A frame's preparation (reading, smoothing, initial segmentation, speed image) does not depend
+// on the labels, so with more than one thread the next frame is prepared while this one evolves.
 #include "trel/fls_lab_tracking.h"
 
+#include <future>
 #include <memory>
+#include <utility>
 
 #include "foundation/frame_sequence.h"
 #include "foundation/frame_size.h"
@@ -29,12 +33,30 @@ constexpr auto kForeground = voxa::fls::ResultCreator::kForeground;
 struct Weights {
   float curv, fg, bg, bg_factor;
   uint64_t max_iter;
+  voxa::Parallelism parallelism;
 };
+
+// A frame with what the segmentation starts from: the smoothed frame, its initial segmentation
+// and its speed image.
+struct PreparedFrame {
+  voxa::Image3d<unsigned short> frame;
+  voxa::Image3d<bool> mask;
+  voxa::Image3d<float> speed;
+};
+
+void Prepare(const Frames& sequence, uint64_t i, const LevelSetParameters& p, PreparedFrame& f) {
+  sequence.LoadFrame(f.frame, i);
+  voxa::GrayGaussIIR(f.frame, kPreSmoothing, voxa::Parallelism{p.threads});
+  float fg_mean = 0, bg_mean = 0;
+  voxa::GibouFedkiw(f.frame, f.mask, p.fg_weight, p.bg_weight, fg_mean, bg_mean,
+                    kInitialIterations);
+  voxa::fls::RegionSpeedImage(f.frame, f.speed);
+}
 
 void SegmentFirstFrame(const voxa::Image3d<float>& speed, voxa::Image3d<bool>& mask,
                        LabelFrame& labels, const Weights& w) {
   std::unique_ptr<voxa::fls::Routine<int>> routine(voxa::fls::GlobChanVeseRoutine(
-      speed, mask, nullptr, false, kSmoothingSubSteps, w.curv, w.fg, w.bg));
+      speed, mask, nullptr, false, kSmoothingSubSteps, w.curv, w.fg, w.bg, w.parallelism));
   routine->Initialize();
   routine->IterateUntilConvergence(w.max_iter);
   routine->Mask(mask.begin(), kForeground, false);
@@ -45,8 +67,9 @@ void SegmentFirstFrame(const voxa::Image3d<float>& speed, voxa::Image3d<bool>& m
 void SegmentLaterFrame(const voxa::Image3d<float>& speed, voxa::Image3d<bool>& mask,
                        LabelFrame& labels, const Weights& w, uint64_t i) {
   labels.AddNewObjects(mask);
-  std::unique_ptr<voxa::fls::Routine<int>> routine(voxa::fls::LabGlobChanVeseRoutine(
-      speed, labels, nullptr, kSmoothingSubSteps, w.curv, w.fg, w.bg_factor * w.bg, false));
+  std::unique_ptr<voxa::fls::Routine<int>> routine(
+      voxa::fls::LabGlobChanVeseRoutine(speed, labels, nullptr, kSmoothingSubSteps, w.curv, w.fg,
+                                        w.bg_factor * w.bg, false, w.parallelism));
   routine->Initialize();
   routine->IterateUntilConvergence(w.max_iter);
   routine->Labels(labels.begin(), false);
@@ -59,28 +82,33 @@ void SegmentLaterFrame(const voxa::Image3d<float>& speed, voxa::Image3d<bool>& m
 
 void FlsTrackFrames(const Frames& sequence, uint64_t num_slices, uint64_t num_frames,
                     const LevelSetParameters& p, const ProgressCallback& progress) {
-  voxa::Image3d<unsigned short> frame;
-  voxa::Image3d<bool> mask;
-  voxa::Image3d<float> speed;
   LabelFrame labels(DimensionOf(num_slices), p.min_size, p.overlap, p.border);
-  const Weights w{p.curv_weight, p.fg_weight, p.bg_weight, p.bg_factor, p.max_iter};
+  const Weights w{p.curv_weight, p.fg_weight, p.bg_weight,
+                  p.bg_factor,   p.max_iter,  voxa::Parallelism{p.threads}};
+  const bool overlap = p.threads > 1;
   sequence.ForgetEarlierLineage();
 
+  // `ahead` prepares `next` and is declared after it, so that it is waited for before `next`
+  // goes, on any way out.
+  PreparedFrame current, next;
+  std::future<void> ahead;
   for (uint64_t i = 0; i < num_frames; ++i) {
     RunFrameStep(
         i, "Analysis",
         [&] {
-          sequence.LoadFrame(frame, i);
-          if (i > 0) CheckFrameSize(frame, labels, i);
-          voxa::GrayGaussIIR(frame, kPreSmoothing, voxa::Parallelism{p.threads});
-          float fg_mean = 0, bg_mean = 0;
-          voxa::GibouFedkiw(frame, mask, p.fg_weight, p.bg_weight, fg_mean, bg_mean,
-                            kInitialIterations);
-          voxa::fls::RegionSpeedImage(frame, speed);
+          if (ahead.valid()) {
+            ahead.get();
+            std::swap(current, next);
+          } else {
+            Prepare(sequence, i, p, current);
+          }
+          if (overlap && i + 1 < num_frames)
+            ahead = std::async(std::launch::async, [&, i] { Prepare(sequence, i + 1, p, next); });
+          if (i > 0) CheckFrameSize(current.frame, labels, i);
           if (i == 0)
-            SegmentFirstFrame(speed, mask, labels, w);
+            SegmentFirstFrame(current.speed, current.mask, labels, w);
           else
-            SegmentLaterFrame(speed, mask, labels, w, i);
+            SegmentLaterFrame(current.speed, current.mask, labels, w, i);
           sequence.SaveFrame(labels, i, "mask");
         },
         DescribeImageLibraryFailure);

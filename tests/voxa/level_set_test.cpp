@@ -558,6 +558,60 @@ TEST(LabGlobChanVese, KeepsTwoBallsApartInAStack) {
   EXPECT_LT(count[2], 1.15 * ball);
 }
 
+// Noisy discs (balls in a stack) of random brightness over many slabs of rows, seeded one label
+// each near their centres, some seeds off centre so that outlines cross slab borders as they move.
+std::pair<Image3d<float>, Image3d<unsigned short>> RandomNuclei(uint64_t nx, uint64_t ny,
+                                                                uint64_t nz, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> u(0.0f, 1.0f);
+  std::normal_distribution<float> noise(0.0f, 0.3f);
+  Image3d<float> speed;
+  speed.MakeRoom(nx, ny, nz);
+  Image3d<unsigned short> start;
+  start.MakeRoom(nx, ny, nz);
+  start.SetAllVoxels(0);
+  std::vector<float> signal(speed.GetImageSize(), 0.0f);
+  for (unsigned short label = 1; label <= 24; ++label) {
+    const float cx = u(rng) * nx, cy = u(rng) * ny, cz = u(rng) * nz, r = 4 + 5 * u(rng),
+                v = 0.3f + u(rng), sx = cx + 3 * (u(rng) - 0.5f);
+    for (uint64_t i = 0; i < speed.GetImageSize(); ++i) {
+      const float x = i % nx, y = (i / nx) % ny, z = i / (nx * ny);
+      if (std::hypot(x - cx, y - cy, z - cz) < r) signal[i] = v;
+      if (std::hypot(x - sx, y - cy, z - cz) < 1.5f) start.SetVoxel(i, label);
+    }
+  }
+  for (uint64_t i = 0; i < speed.GetImageSize(); ++i) speed.SetVoxel(i, signal[i] + noise(rng));
+  return {speed, start};
+}
+
+TEST(LabGlobChanVese, TheResultIsTheSameForAnyNumberOfThreads) {
+  for (const uint64_t nz : {uint64_t{1}, uint64_t{12}}) {
+    const auto [speed, start] = RandomNuclei(96, 90, nz, 7);
+    Image3d<bool> mask;
+    mask.MakeRoom(96, 90, nz);
+    for (uint64_t i = 0; i < mask.GetImageSize(); ++i) mask.SetVoxel(i, start.GetVoxel(i) != 0);
+    std::vector<Image3d<unsigned short>> labels, masks;
+    for (const unsigned threads : {1u, 2u, 3u}) {
+      RoutinePtr multi(voxa::fls::LabGlobChanVeseRoutine(speed, start, nullptr, kSmoothingSweeps,
+                                                         0.3f, 1, 1, false, {threads}));
+      multi->Initialize();
+      multi->IterateUntilConvergence(kMaxIter);
+      labels.push_back(LabelsOf(*multi, speed));
+      RoutinePtr two(voxa::fls::GlobChanVeseRoutine(speed, mask, nullptr, false, kSmoothingSweeps,
+                                                    0.3f, 1, 1, {threads}));
+      two->Initialize();
+      two->IterateUntilConvergence(kMaxIter);
+      masks.push_back(LabelsOf(*two, speed));
+    }
+    EXPECT_GT(std::count_if(labels[0].begin(), labels[0].end(), [](auto l) { return l != 0; }),
+              500);
+    for (size_t k = 1; k < labels.size(); ++k) {
+      EXPECT_TRUE(std::equal(labels[0].begin(), labels[0].end(), labels[k].begin())) << nz;
+      EXPECT_TRUE(std::equal(masks[0].begin(), masks[0].end(), masks[k].begin())) << nz;
+    }
+  }
+}
+
 TEST(LabGlobChanVese, LabelsCanLeaveTheBackgroundOfTheBufferAsItWas) {
   const Image3d<float> speed = Draw<float>({"....", ".99.", "...."});
   RoutinePtr r = MultiLabel(speed, Draw<unsigned short>({"....", ".77.", "...."}));

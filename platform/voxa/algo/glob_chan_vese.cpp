@@ -1,5 +1,6 @@
 // GlobChanVeseRoutine: the two-phase Chan-Vese routine, run as the one-label case of the
 // two-list level set (label 1 is the foreground).
+#include <algorithm>
 #include <vector>
 
 #include "chan_vese_routine.h"
@@ -12,6 +13,14 @@ namespace voxa::fls {
 Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed, const Image3d<bool>& init_mask,
                                   const Image3d<bool>* optional, bool fixed_means, int count,
                                   float curv_weight, float fg_weight, float bg_weight) {
+  return GlobChanVeseRoutine(speed, init_mask, optional, fixed_means, count, curv_weight, fg_weight,
+                             bg_weight, Parallelism{});
+}
+
+Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed, const Image3d<bool>& init_mask,
+                                  const Image3d<bool>* optional, bool fixed_means, int count,
+                                  float curv_weight, float fg_weight, float bg_weight,
+                                  Parallelism parallelism) {
   constexpr const char* kName = "GlobChanVeseRoutine";
   algo::ChanVeseSettings settings;
   settings.curv_weight = curv_weight;
@@ -25,6 +34,7 @@ Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed, const Image3d<boo
   settings.edge_reach = 0;
   settings.min_local_contrast = algo::kMinLocalContrast;
   settings.neck_ratio = speed.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
+  settings.threads = std::max(1u, parallelism.threads);
   algo::CheckChanVeseSettings(kName, settings);
   algo::CheckSameSize(kName, "start mask", init_mask, speed);
   if (optional) algo::CheckSameSize(kName, "mask of mutable voxels", *optional, speed);

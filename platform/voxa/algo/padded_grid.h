@@ -19,6 +19,10 @@ class PaddedGrid {
   bool IsStack() const { return nz_ > 1; }
   // Number of voxels of the padded grid.
   size_t PaddedCount() const { return px_ * py_ * pz_; }
+  // Voxels in a padded row, and padded rows in a slice.
+  size_t RowLength() const { return px_; }
+  size_t Rows() const { return py_; }
+  size_t Slices() const { return pz_; }
   // Padded index of image voxel (x, y, z).
   size_t Padded(uint64_t x, uint64_t y, uint64_t z) const {
     return ((z + z_pad_) * py_ + (y + 1)) * px_ + (x + 1);

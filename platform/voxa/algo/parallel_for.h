@@ -28,6 +28,27 @@ void ParallelFor(ptrdiff_t count, unsigned threads, const Job& job) {
   if (failure) std::rethrow_exception(failure);
 }
 
+// Jobs of unequal sizes, handed out one at a time as threads come free; one thread runs them in
+// order without starting a parallel region.
+template <class Job>
+void ParallelJobs(ptrdiff_t count, unsigned threads, const Job& job) {
+  if (threads <= 1) {
+    for (ptrdiff_t k = 0; k < count; ++k) job(k);
+    return;
+  }
+  std::exception_ptr failure;
+#pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
+  for (ptrdiff_t k = 0; k < count; ++k) {
+    try {
+      job(k);
+    } catch (...) {
+#pragma omp critical(voxa_parallel_failure)
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
+}
+
 // Jobs that need no scratch of their own.
 struct NoState {};
 

@@ -11,6 +11,7 @@
 #include "interface_watershed.h"
 #include "local_contrast.h"
 #include "neck_cut.h"
+#include "parallel_for.h"
 #include "robust_spread.h"
 #include "voxa/exceptions.h"
 
@@ -60,7 +61,10 @@ TwoListLevelSet::TwoListLevelSet(const Image3d<float>& speed, const Image3d<bool
       settings_(settings),
       grid_(speed.GetSizeX(), speed.GetSizeY(), speed.GetSizeZ()),
       face_(grid_.Offsets(grid_.FaceNeighbourhood())),
-      full_(grid_.Offsets(grid_.FullNeighbourhood())) {}
+      full_(grid_.Offsets(grid_.FullNeighbourhood())),
+      row_length_(grid_.RowLength()),
+      rows_(grid_.Rows()),
+      slabs_(std::max<size_t>(1, rows_ / kSlabRows)) {}
 
 void TwoListLevelSet::Start(const unsigned short* labels) {
   const size_t padded = grid_.PaddedCount();
@@ -84,23 +88,30 @@ void TwoListLevelSet::Start(const unsigned short* labels) {
     Account(labels[i], speed[i], +1);
     if (labels[i]) hash_ ^= VoxelKey(p, labels[i]);
   });
-  inner_.clear();
-  outer_.clear();
-  switched_.clear();
-  grid_.ForEachVoxel([&](size_t, size_t p) {
-    const bool labelled = label_[p] != 0;
-    const bool boundary = IsBoundary(p, labelled);
-    if (labelled) {
-      SetSide(p, boundary ? kInner : kInterior);
-      if (boundary) inner_.push_back(p);
-    } else {
-      SetSide(p, boundary ? kOuter : kExterior);
-      if (boundary) outer_.push_back(p);
-    }
+  ParallelJobs(static_cast<ptrdiff_t>(slabs_.size()), settings_.threads, [&](ptrdiff_t k) {
+    Slab& slab = slabs_[static_cast<size_t>(k)];
+    slab = Slab{};
+    const size_t first = static_cast<size_t>(k) * kSlabRows;
+    const size_t last = &slab == &slabs_.back() ? rows_ : first + kSlabRows;
+    for (size_t z = 0; z < grid_.Slices(); ++z)
+      for (size_t p = (z * rows_ + first) * row_length_, end = p + (last - first) * row_length_;
+           p < end; ++p) {
+        if (state_[p] & kPadding) continue;
+        const bool labelled = label_[p] != 0;
+        const bool boundary = IsBoundary(p, labelled);
+        if (labelled) {
+          SetSide(p, boundary ? kInner : kInterior);
+          if (boundary) slab.inner.push_back(p);
+        } else {
+          SetSide(p, boundary ? kOuter : kExterior);
+          if (boundary) slab.outer.push_back(p);
+        }
+      }
   });
   means_frozen_ = settings_.fixed_means;
   std::vector<float> values(speed_.begin(), speed_.end());
   image_spread_ = RobustSpread(values);
+  RefreshMeans();
 }
 
 size_t TwoListLevelSet::Evolve(size_t max_iter) {
@@ -169,17 +180,16 @@ void TwoListLevelSet::MoveOutlinesToEdges() {
 
 void TwoListLevelSet::Apply(const std::vector<std::pair<size_t, unsigned short>>& changes) {
   for (const auto& [p, label] : changes) {
+    Slab& slab = SlabOf(p);
     if (label_[p] == 0) {
-      SwitchIn(p, label);
+      SwitchIn(slab, p, label);
     } else if (label == 0) {
-      SwitchOut(p);
+      SwitchOut(slab, p);
     } else {
-      Account(label_[p], value_[p], -1);
-      Account(label, value_[p], +1);
-      hash_ ^= VoxelKey(p, label_[p]) ^ VoxelKey(p, label);
-      label_[p] = label;
+      Relabel(slab, p, label);
     }
   }
+  Merge();
   CleanInner();
   CleanOuter();
 }
@@ -195,7 +205,8 @@ void TwoListLevelSet::CutNecks() {
     cuttable[l] = count_[l] > 0 && LabelMean(static_cast<unsigned short>(l)) - background_mean_ >
                                        kMinCutContrast * background_noise_;
   for (const size_t p : neck_cut.Find(label_, cuttable))
-    if (!(state_[p] & kFrozen)) SwitchOut(p);
+    if (!(state_[p] & kFrozen)) SwitchOut(SlabOf(p), p);
+  Merge();
   CleanInner();
   CleanOuter();
 }
@@ -232,8 +243,7 @@ float TwoListLevelSet::LabelMean(unsigned short label) const {
   return own < floor ? background_mean_ : own;
 }
 
-float TwoListLevelSet::Data(size_t p, unsigned short label) {
-  if (means_stale_) RefreshMeans();
+float TwoListLevelSet::Data(size_t p, unsigned short label) const {
   const float c2 = background_mean_, c1 = LabelMean(label);
   const float contrast = c1 - c2;
   if (!(contrast > 0)) return -kNoContrastPull;  // a phase no brighter than the background
@@ -279,123 +289,167 @@ float TwoListLevelSet::StayShare(size_t p, unsigned short label) const {
 }
 
 size_t TwoListLevelSet::Sweep(bool field) {
-  // The pull on a voxel is data + weight * (share - 1/2): the Chan-Vese force in the field
-  // cycle, the bare majority vote (no data, weight 1) in the smoothing cycle. The share lies in
-  // [0, 1], so when the data alone decide, the neighbourhood is not scanned.
-  const float weight = field ? settings_.curv_weight : 1.0f, reach = weight * kHalf;
-  size_t moved = 0;
+  for (Slab& slab : slabs_) slab.moved = 0;
   // Outward motion over L_out; voxels added to L_out now wait for the next sweep.
-  for (size_t i = 0, n = outer_.size(); i < n; ++i) {
-    const size_t p = outer_[i];
+  InHalves([&](Slab& slab) { Grow(slab, field); });
+  CleanInner();
+  // Inward motion over L_in.
+  InHalves([&](Slab& slab) { Shrink(slab, field); });
+  CleanOuter();
+  size_t moved = 0;
+  for (const Slab& slab : slabs_) moved += slab.moved;
+  return moved;
+}
+
+template <class Pass>
+void TwoListLevelSet::InHalves(const Pass& pass) {
+  const auto count = static_cast<ptrdiff_t>(slabs_.size());
+  for (ptrdiff_t parity = 0; parity < 2; ++parity) {
+    ParallelJobs((count - parity + 1) / 2, settings_.threads,
+                 [&](ptrdiff_t k) { pass(slabs_[static_cast<size_t>(2 * k + parity)]); });
+    Merge();
+  }
+}
+
+// The pull on a voxel is data + weight * (share - 1/2): the Chan-Vese force in the field cycle,
+// the bare majority vote (no data, weight 1) in the smoothing cycle. The share lies in [0, 1], so
+// when the data alone decide, the neighbourhood is not scanned.
+void TwoListLevelSet::Grow(Slab& slab, bool field) {
+  const float weight = field ? settings_.curv_weight : 1.0f, reach = weight * kHalf;
+  for (size_t i = 0, n = slab.outer.size(); i < n; ++i) {
+    const size_t p = slab.outer[i];
     if (Side(p) != kOuter || (state_[p] & kFrozen)) continue;
     const float data = field ? Data(p, FaceLabel(p)) : 0.0f;
     if (data + reach <= 0) continue;
     const Scan scan = JoinScan(p);
     if (scan.label != 0 && data + weight * (scan.share - kHalf) > 0) {
-      SwitchIn(p, scan.label);
-      ++moved;
+      SwitchIn(slab, p, scan.label);
+      ++slab.moved;
     }
   }
-  CleanInner();
-  // Inward motion over L_in.
-  for (size_t i = 0, n = inner_.size(); i < n; ++i) {
-    const size_t p = inner_[i];
+}
+
+void TwoListLevelSet::Shrink(Slab& slab, bool field) {
+  const float weight = field ? settings_.curv_weight : 1.0f, reach = weight * kHalf;
+  for (size_t i = 0, n = slab.inner.size(); i < n; ++i) {
+    const size_t p = slab.inner[i];
     if (Side(p) != kInner || (state_[p] & kFrozen)) continue;
     const unsigned short label = label_[p];
     const float data = field ? Data(p, label) : 0.0f;
     if (data - reach >= 0) continue;
     if (data + weight * (StayShare(p, label) - kHalf) < 0) {
-      SwitchOut(p);
-      ++moved;
+      SwitchOut(slab, p);
+      ++slab.moved;
     }
   }
-  CleanOuter();
-  return moved;
+}
+
+void TwoListLevelSet::Merge() {
+  for (Slab& slab : slabs_) {
+    for (const Slab::Change& c : slab.changes) Account(c.label, c.value, c.sign);
+    slab.changes.clear();
+    hash_ ^= slab.hash;
+    slab.hash = 0;
+    for (const size_t q : slab.spill_inner) SlabOf(q).inner.push_back(q);
+    for (const size_t q : slab.spill_outer) SlabOf(q).outer.push_back(q);
+    slab.spill_inner.clear();
+    slab.spill_outer.clear();
+  }
+  if (means_stale_) RefreshMeans();
 }
 
 void TwoListLevelSet::CleanInner() {
-  size_t keep = 0;
-  for (const size_t p : inner_) {
-    if (Side(p) != kInner || (state_[p] & kListed)) continue;
-    if (IsBoundary(p, true)) {
-      state_[p] |= kListed;
-      inner_[keep++] = p;
-    } else {
-      SetSide(p, kInterior);
-    }
-  }
-  inner_.resize(keep);
-  for (const size_t p : inner_) state_[p] &= static_cast<uint8_t>(~kListed);
+  ParallelJobs(static_cast<ptrdiff_t>(slabs_.size()), settings_.threads,
+               [&](ptrdiff_t k) { Clean(slabs_[static_cast<size_t>(k)].inner, true); });
 }
 
 void TwoListLevelSet::CleanOuter() {
-  size_t keep = 0;
-  for (const size_t p : outer_) {
-    if (Side(p) != kOuter || (state_[p] & kListed)) continue;
-    if (IsBoundary(p, false)) {
-      state_[p] |= kListed;
-      outer_[keep++] = p;
-    } else {
-      SetSide(p, kExterior);
-    }
-  }
-  outer_.resize(keep);
-  for (const size_t p : outer_) state_[p] &= static_cast<uint8_t>(~kListed);
+  ParallelJobs(static_cast<ptrdiff_t>(slabs_.size()), settings_.threads,
+               [&](ptrdiff_t k) { Clean(slabs_[static_cast<size_t>(k)].outer, false); });
 }
 
-void TwoListLevelSet::NoteSwitch(size_t p) {
+void TwoListLevelSet::Clean(std::vector<size_t>& list, bool labelled) {
+  const uint8_t side = labelled ? kInner : kOuter, off = labelled ? kInterior : kExterior;
+  size_t keep = 0;
+  for (const size_t p : list) {
+    if (Side(p) != side || (state_[p] & kListed)) continue;
+    if (IsBoundary(p, labelled)) {
+      state_[p] |= kListed;
+      list[keep++] = p;
+    } else {
+      SetSide(p, off);
+    }
+  }
+  list.resize(keep);
+  for (const size_t p : list) state_[p] &= static_cast<uint8_t>(~kListed);
+}
+
+void TwoListLevelSet::NoteSwitch(Slab& slab, size_t p) {
   if (state_[p] & kSwitched) return;
   state_[p] |= kSwitched;
-  switched_.push_back({p, label_[p]});
+  slab.switched.push_back({p, label_[p]});
 }
 
 size_t TwoListLevelSet::SettleIteration() {
   size_t fresh = 0;
-  for (const auto& [p, before] : switched_) {
-    state_[p] &= static_cast<uint8_t>(~kSwitched);
-    if (label_[p] == before) continue;
-    const int flips = (state_[p] & kFlipBits) >> kFlipShift;
-    if (flips == kOscillatingFlips) continue;
-    ++fresh;
-    state_[p] = static_cast<uint8_t>((state_[p] & ~kFlipBits) | ((flips + 1) << kFlipShift));
+  for (Slab& slab : slabs_) {
+    for (const auto& [p, before] : slab.switched) {
+      state_[p] &= static_cast<uint8_t>(~kSwitched);
+      if (label_[p] == before) continue;
+      const int flips = (state_[p] & kFlipBits) >> kFlipShift;
+      if (flips == kOscillatingFlips) continue;
+      ++fresh;
+      state_[p] = static_cast<uint8_t>((state_[p] & ~kFlipBits) | ((flips + 1) << kFlipShift));
+    }
+    slab.switched.clear();
   }
-  switched_.clear();
   return fresh;
 }
 
-void TwoListLevelSet::SwitchIn(size_t p, unsigned short label) {
-  NoteSwitch(p);
-  Account(0, value_[p], -1);
-  Account(label, value_[p], +1);
-  hash_ ^= VoxelKey(p, label);
+void TwoListLevelSet::SwitchIn(Slab& slab, size_t p, unsigned short label) {
+  NoteSwitch(slab, p);
+  Record(slab, 0, value_[p], -1);
+  Record(slab, label, value_[p], +1);
+  slab.hash ^= VoxelKey(p, label);
   label_[p] = label;
   SetSide(p, kInner);
-  inner_.push_back(p);
+  slab.inner.push_back(p);
   for (const ptrdiff_t o : face_) {
     const size_t q = p + o;
     if ((state_[q] & (kSideBits | kPadding)) == kExterior) {
       SetSide(q, kOuter);
-      outer_.push_back(q);
+      (&SlabOf(q) == &slab ? slab.outer : slab.spill_outer).push_back(q);
     }
   }
 }
 
-void TwoListLevelSet::SwitchOut(size_t p) {
-  NoteSwitch(p);
+void TwoListLevelSet::SwitchOut(Slab& slab, size_t p) {
+  NoteSwitch(slab, p);
   const unsigned short label = label_[p];
-  Account(label, value_[p], -1);
-  Account(0, value_[p], +1);
-  hash_ ^= VoxelKey(p, label);
+  Record(slab, label, value_[p], -1);
+  Record(slab, 0, value_[p], +1);
+  slab.hash ^= VoxelKey(p, label);
   label_[p] = 0;
   SetSide(p, kOuter);
-  outer_.push_back(p);
+  slab.outer.push_back(p);
   for (const ptrdiff_t o : face_) {
     const size_t q = p + o;
     if (Side(q) == kInterior) {
       SetSide(q, kInner);
-      inner_.push_back(q);
+      (&SlabOf(q) == &slab ? slab.inner : slab.spill_inner).push_back(q);
     }
   }
+}
+
+void TwoListLevelSet::Relabel(Slab& slab, size_t p, unsigned short label) {
+  Record(slab, label_[p], value_[p], -1);
+  Record(slab, label, value_[p], +1);
+  slab.hash ^= VoxelKey(p, label_[p]) ^ VoxelKey(p, label);
+  label_[p] = label;
+}
+
+void TwoListLevelSet::Record(Slab& slab, unsigned short label, float value, int sign) {
+  if (!means_frozen_) slab.changes.push_back({label, sign, value});
 }
 
 void TwoListLevelSet::Account(unsigned short label, float value, int sign) {

@@ -4,8 +4,15 @@
 // the sign of the Chan-Vese force; a smoothing cycle switches them by a majority vote of their
 // full neighbourhood. The region sums are updated at every switch, so the means are always those
 // of the current regions and no pass over the whole image is needed after the start.
+//
+// The lists are kept per slab of kSlabRows rows of the grid, a division fixed by the grid alone.
+// A sweep runs over the even slabs, then over the odd ones; slabs of one parity never touch each
+// other's voxels or neighbours, so they may run on separate threads, and the sums are brought
+// together in slab order between the two halves. The result is thus the same for any number of
+// threads: the means are those of the regions at the start of each half-sweep.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -39,6 +46,7 @@ struct ChanVeseSettings {
   int edge_reach = 0;            // voxels an outline may move to the edge's level (EdgeLevel)
   float min_local_contrast = 0;  // pieces fainter than this against their rings go; 0 keeps all
   float neck_ratio = 0;          // labels are cut at necks narrower than this (NeckCut); 0: none
+  unsigned threads = 1;          // threads the sweeps may share out their slabs to
 };
 
 class TwoListLevelSet {
@@ -82,15 +90,44 @@ class TwoListLevelSet {
     float share;           // share of in-image neighbours carrying the voxel's label
   };
 
+  // The rows of a slab: at least two, so that two slabs of one parity are never neighbours.
+  static constexpr size_t kSlabRows = 8;
+  // The lists of one slab and what its switches changed until the next Merge.
+  struct Slab {
+    std::vector<size_t> inner, outer;  // L_in and L_out, with stale entries until cleaned
+    // Voxels of other slabs that its switches made boundary voxels, handed over on Merge.
+    std::vector<size_t> spill_inner, spill_outer;
+    struct Change {
+      unsigned short label;
+      int sign;
+      float value;
+    };
+    std::vector<Change> changes;                              // to the region sums, in order
+    std::vector<std::pair<size_t, unsigned short>> switched;  // this iteration's, with old label
+    uint64_t hash = 0;
+    size_t moved = 0;
+  };
+
   uint8_t Side(size_t p) const { return state_[p] & kSideBits; }
   void SetSide(size_t p, uint8_t side) {
     state_[p] = static_cast<uint8_t>((state_[p] & ~kSideBits) | side);
   }
   bool IsBoundary(size_t p, bool labelled) const;
+  size_t SlabIndex(size_t p) const {
+    return std::min((p / row_length_) % rows_ / kSlabRows, slabs_.size() - 1);
+  }
+  Slab& SlabOf(size_t p) { return slabs_[SlabIndex(p)]; }
 
   // One sweep over L_out then L_in, of the field cycle (`field`) or of the smoothing cycle.
   // Returns the number of voxels that switched.
   size_t Sweep(bool field);
+  // Runs `pass` on the even slabs, then on the odd ones, merging after each half.
+  template <class Pass>
+  void InHalves(const Pass& pass);
+  void Grow(Slab& slab, bool field);
+  void Shrink(Slab& slab, bool field);
+  // Brings the slabs' changes to the sums and their spilled voxels to their owners' lists.
+  void Merge();
   void CutNecks();
   // Moves the interfaces between touching labels onto the seams between them
   // (InterfaceWatershed).
@@ -103,14 +140,19 @@ class TwoListLevelSet {
   void Apply(const std::vector<std::pair<size_t, unsigned short>>& changes);
   void CleanInner();
   void CleanOuter();
-  void SwitchIn(size_t p, unsigned short label);
-  void SwitchOut(size_t p);
+  // Drops from `list` what is no longer on its side of the boundary, and repeated entries.
+  void Clean(std::vector<size_t>& list, bool labelled);
+  // Switches p, a voxel of `slab`, into `label` or out to the background.
+  void SwitchIn(Slab& slab, size_t p, unsigned short label);
+  void SwitchOut(Slab& slab, size_t p);
+  void Relabel(Slab& slab, size_t p, unsigned short label);
   // Remembers p's label before its first switch of the iteration.
-  void NoteSwitch(size_t p);
+  void NoteSwitch(Slab& slab, size_t p);
   // Ends an iteration: counts the voxels whose label differs from that at its start and that
   // had not changed that way kOscillatingFlips times before. None means the boundary moves
   // only where it has gone back and forth already: it flickers in the noise and has settled.
   size_t SettleIteration();
+  void Record(Slab& slab, unsigned short label, float value, int sign);
   void Account(unsigned short label, float value, int sign);
 
   // The label a background voxel would join (0 when none or several are around) and the share
@@ -120,8 +162,9 @@ class TwoListLevelSet {
   float StayShare(size_t p, unsigned short label) const;
   // Some label among p's face neighbours (0 when none).
   unsigned short FaceLabel(size_t p) const;
-  // The data term of the Chan-Vese force on p for `label`, in units of the squared contrast.
-  float Data(size_t p, unsigned short label);
+  // The data term of the Chan-Vese force on p for `label`, in units of the squared contrast,
+  // with the means of the last refresh.
+  float Data(size_t p, unsigned short label) const;
   float LabelMean(unsigned short label) const;
   void RefreshMeans();
 
@@ -134,8 +177,8 @@ class TwoListLevelSet {
   std::vector<float> value_;
   std::vector<unsigned short> label_;
   std::vector<uint8_t> state_;
-  std::vector<size_t> inner_, outer_;  // L_in and L_out, with stale entries until cleaned
-  std::vector<std::pair<size_t, unsigned short>> switched_;  // this iteration's, with the old label
+  size_t row_length_ = 0, rows_ = 0;  // of the padded grid, rows over every slice
+  std::vector<Slab> slabs_;
 
   std::vector<double> sum_;  // per label; index 0 is the background
   std::vector<uint64_t> count_;
