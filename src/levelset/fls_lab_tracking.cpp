@@ -10,6 +10,7 @@
 #include <memory>
 #include <utility>
 
+#include "foundation/background_work.h"
 #include "foundation/frame_sequence.h"
 #include "foundation/frame_size.h"
 #include "foundation/frame_step.h"
@@ -88,32 +89,43 @@ void FlsTrackFrames(const Frames& sequence, uint64_t num_slices, uint64_t num_fr
   const bool overlap = p.threads > 1;
   sequence.ForgetEarlierLineage();
 
-  // `ahead` prepares `next` and is declared after it, so that it is waited for before `next`
-  // goes, on any way out.
+  // The futures are declared after the buffers they fill or read, so that on any way out they
+  // are waited for before the buffers go.
   PreparedFrame current, next;
-  std::future<void> ahead;
+  voxa::Image3d<unsigned short> written;
+  std::future<void> preparing, writing;
   for (uint64_t i = 0; i < num_frames; ++i) {
     RunFrameStep(
         i, "Analysis",
         [&] {
-          if (ahead.valid()) {
-            ahead.get();
+          if (preparing.valid()) {
+            preparing.get();
             std::swap(current, next);
           } else {
             Prepare(sequence, i, p, current);
           }
           if (overlap && i + 1 < num_frames)
-            ahead = std::async(std::launch::async, [&, i] { Prepare(sequence, i + 1, p, next); });
+            preparing = InBackground([&, i] { Prepare(sequence, i + 1, p, next); });
           if (i > 0) CheckFrameSize(current.frame, labels, i);
           if (i == 0)
             SegmentFirstFrame(current.speed, current.mask, labels, w);
           else
             SegmentLaterFrame(current.speed, current.mask, labels, w, i);
-          sequence.SaveFrame(labels, i, "mask");
+          if (!overlap) sequence.SaveFrame(labels, i, "mask");
         },
         DescribeImageLibraryFailure);
+    if (overlap) {
+      if (writing.valid()) writing.get();
+      written = labels;
+      writing = InBackground([&, i] {
+        RunFrameStep(
+            i, "Analysis", [&] { sequence.SaveFrame(written, i, "mask"); },
+            DescribeImageLibraryFailure);
+      });
+    }
     if (progress) progress(i, num_frames);
   }
+  if (writing.valid()) writing.get();
   sequence.SaveLineage(labels.tracks);
 }
 

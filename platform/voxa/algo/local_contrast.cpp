@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
 #include <utility>
 
 #include "histogram.h"
+#include "parallel_for.h"
 #include "recursive_gaussian.h"
 #include "robust_spread.h"
 
@@ -39,19 +39,21 @@ Spread SpreadOf(std::vector<float>& values) {
 
 }  // namespace
 
-std::vector<float> JudgedValues(const Image3d<float>& image, const PaddedGrid& grid) {
+std::vector<float> JudgedValues(const Image3d<float>& image, const PaddedGrid& grid,
+                                unsigned threads) {
   std::vector<float> smooth(image.begin(), image.end());
   GaussianSmoothVolume(smooth.data(), image.GetSizeX(), image.GetSizeY(), image.GetSizeZ(),
-                       kLocalScale, DepthSigma(kLocalScale, image.GetResolution()));
+                       kLocalScale, DepthSigma(kLocalScale, image.GetResolution()), threads);
   std::vector<float> values(grid.PaddedCount(), 0.0f);
   grid.ForEachVoxel([&](size_t i, size_t p) { values[p] = smooth[i]; });
   return values;
 }
 
-LocalContrast::LocalContrast(const PaddedGrid& grid, int ring_from, int ring_to)
+LocalContrast::LocalContrast(const PaddedGrid& grid, int ring_from, int ring_to, unsigned threads)
     : grid_(grid),
       ring_from_(std::clamp(ring_from, 1, 200)),
       ring_to_(std::clamp(ring_to, ring_from_, 200)),
+      threads_(threads),
       face_(grid.Offsets(grid.FaceNeighbourhood())),
       full_(grid.Offsets(grid.FullNeighbourhood())) {}
 
@@ -128,24 +130,28 @@ std::vector<float> LocalContrast::Levels(const std::vector<unsigned short>& labe
   grid_.ForEachVoxel([&](size_t, size_t p) {
     if (in_ring(p)) ring[next[rings.id[p]]++] = values[p];
   });
-  std::optional<float> frame_median;
-  std::vector<float> level(rings.pieces + 1, -std::numeric_limits<float>::infinity());
-  std::vector<float> around;
-  for (uint32_t id = 1; id <= rings.pieces; ++id) {
-    around.assign(ring.begin() + static_cast<ptrdiff_t>(start[id]),
-                  ring.begin() + static_cast<ptrdiff_t>(start[id + 1]));
-    if (around.size() < kMinRing) continue;
-    Spread local = SpreadOf(around);
-    // A piece larger than its ring, such as the brighter half of an empty frame's noise that a
-    // split selects, leaves around it only the dim rest of that noise: it is measured against the
-    // frame's median as well.
-    if (around.size() < count[id]) {
-      if (!frame_median) frame_median = FrameMedian(values);
-      local.median = std::max(local.median, *frame_median);
+  // A piece larger than its ring, such as the brighter half of an empty frame's noise that a
+  // split selects, leaves around it only the dim rest of that noise: it is measured against the
+  // frame's median as well.
+  auto ring_size = [&](uint32_t id) { return start[id + 1] - start[id]; };
+  float frame_median = -std::numeric_limits<float>::infinity();
+  for (uint32_t id = 1; id <= rings.pieces; ++id)
+    if (ring_size(id) >= kMinRing && ring_size(id) < count[id]) {
+      frame_median = FrameMedian(values);
+      break;
     }
-    const float significant = local.median + min_contrast * local.spread;
-    if (!(sum[id] / static_cast<double>(count[id]) >= significant)) level[id] = significant;
-  }
+  std::vector<float> level(rings.pieces + 1, -std::numeric_limits<float>::infinity());
+  ParallelFor<std::vector<float>>(
+      rings.pieces, threads_, [&](ptrdiff_t k, std::vector<float>& around) {
+        const auto id = static_cast<uint32_t>(k + 1);
+        if (ring_size(id) < kMinRing) return;
+        around.assign(ring.begin() + static_cast<ptrdiff_t>(start[id]),
+                      ring.begin() + static_cast<ptrdiff_t>(start[id + 1]));
+        Spread local = SpreadOf(around);
+        if (around.size() < count[id]) local.median = std::max(local.median, frame_median);
+        const float significant = local.median + min_contrast * local.spread;
+        if (!(sum[id] / static_cast<double>(count[id]) >= significant)) level[id] = significant;
+      });
   return level;
 }
 

@@ -30,8 +30,10 @@ constexpr double kLocalScale = 1.0;
 // at 3, nuclei 2.5 noise standard deviations above their background began to go.
 constexpr float kMinLocalContrast = 2.5f;
 
-// `image` smoothed at kLocalScale, one value per padded voxel of `grid` (0 in the padding).
-std::vector<float> JudgedValues(const Image3d<float>& image, const PaddedGrid& grid);
+// `image` smoothed at kLocalScale, one value per padded voxel of `grid` (0 in the padding),
+// smoothed on up to `threads` threads.
+std::vector<float> JudgedValues(const Image3d<float>& image, const PaddedGrid& grid,
+                                unsigned threads = 1);
 
 class LocalContrast {
  public:
@@ -40,7 +42,8 @@ class LocalContrast {
   // it), to be judged again once its outline has settled.
   enum class Faint { kWhole, kBelowLevel };
 
-  LocalContrast(const PaddedGrid& grid, int ring_from, int ring_to);
+  // The pieces are measured on up to `threads` threads; the result does not depend on how many.
+  LocalContrast(const PaddedGrid& grid, int ring_from, int ring_to, unsigned threads = 1);
 
   // The padded indices of the voxels to erase from the faint pieces of `labels` (0 is background;
   // padding voxels are 0 too), judged on `values` (one per padded voxel). A piece is faint when its
@@ -70,6 +73,7 @@ class LocalContrast {
 
   const PaddedGrid& grid_;
   int ring_from_, ring_to_;
+  unsigned threads_;
   std::vector<ptrdiff_t> face_, full_;
 };
 

@@ -7,6 +7,9 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "voxa/hole_filling.h"
+#include "voxa/image3d.h"
+
 namespace voxa::algo {
 
 namespace {
@@ -80,6 +83,23 @@ std::vector<size_t> KeepRoundPieces(const std::vector<unsigned short>& labels,
   return kept;
 }
 
+// The labelled voxels, deepest first and in storage order at equal depth: a counting sort, since
+// every distance is bounded by the image's size (the padding is a source).
+std::vector<size_t> DeepestFirst(const std::vector<unsigned short>& labels,
+                                 const std::vector<uint32_t>& distance) {
+  uint32_t deepest = 0;
+  for (size_t p = 0; p < labels.size(); ++p)
+    if (labels[p]) deepest = std::max(deepest, distance[p]);
+  std::vector<size_t> start(size_t{deepest} + 2, 0);
+  for (size_t p = 0; p < labels.size(); ++p)
+    if (labels[p]) ++start[deepest - distance[p] + 1];
+  std::partial_sum(start.begin(), start.end(), start.begin());
+  std::vector<size_t> order(start.back());
+  for (size_t p = 0; p < labels.size(); ++p)
+    if (labels[p]) order[start[deepest - distance[p]]++] = p;
+  return order;
+}
+
 }  // namespace
 
 // A cut line is a waist when it is at its widest point, where the neck is measured: near the
@@ -111,10 +131,7 @@ void NeckCut::WholeLines(const std::vector<unsigned short>& labels, const std::v
 }
 
 NeckCut::NeckCut(const PaddedGrid& grid, float neck_ratio)
-    : grid_(grid),
-      neck_ratio_(neck_ratio),
-      offsets_(grid.Offsets(grid.FullNeighbourhood())),
-      face_(grid.Offsets(grid.FaceNeighbourhood())) {
+    : grid_(grid), neck_ratio_(neck_ratio), offsets_(grid.Offsets(grid.FullNeighbourhood())) {
   for (const Offset3d& o : grid.FullNeighbourhood().Offsets())
     weights_.push_back(kStepWeight[(o.dx != 0) + (o.dy != 0) + (o.dz != 0)]);
 }
@@ -124,22 +141,15 @@ void NeckCut::Distances(const std::vector<unsigned short>& labels,
   // Only the background that reaches the image's edge is a source: the holes of a region (the
   // dark nucleoli of a nucleus) count as its inside, else they would pass for necks.
   const size_t n = labels.size();
-  distance.assign(n, kFar);
-  std::vector<uint8_t> inside(n, 0);
-  grid_.ForEachVoxel([&](size_t, size_t p) { inside[p] = 1; });
-  std::vector<size_t> queue;
-  for (size_t p = 0; p < n; ++p)
-    if (!inside[p]) {
-      distance[p] = 0;
-      queue.push_back(p);
-    }
-  for (size_t head = 0; head < queue.size(); ++head)
-    for (const ptrdiff_t o : face_) {
-      const ptrdiff_t q = static_cast<ptrdiff_t>(queue[head]) + o;
-      if (q < 0 || size_t(q) >= n || !inside[q] || labels[q] || distance[q] == 0) continue;
-      distance[q] = 0;
-      queue.push_back(size_t(q));
-    }
+  distance.assign(n, 0);  // the padding, and below the background that reaches it
+  Image3d<bool> filled;
+  filled.MakeRoom(grid_.SizeX(), grid_.SizeY(), grid_.SizeZ());
+  bool* in = filled.begin();
+  grid_.ForEachVoxel([&](size_t i, size_t p) { in[i] = labels[p] != 0; });
+  BinFillHoles(filled, grid_.FaceNeighbourhood());
+  grid_.ForEachVoxel([&](size_t i, size_t p) {
+    if (in[i]) distance[p] = kFar;
+  });
   // Forward pass over the offsets that point back in storage order, then a backward pass over
   // the others; labelled voxels never lie on the padding, so p + o stays in the grid.
   for (size_t p = 0; p < n; ++p) {
@@ -167,11 +177,7 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
   if (!(neck_ratio_ > 0)) return cut;
   std::vector<uint32_t> distance;
   Distances(labels, distance);
-  std::vector<size_t> order;
-  for (size_t p = 0; p < labels.size(); ++p)
-    if (labels[p]) order.push_back(p);
-  std::sort(order.begin(), order.end(),
-            [&](size_t a, size_t b) { return distance[a] > distance[b]; });
+  const std::vector<size_t> order = DeepestFirst(labels, distance);
   std::vector<int> basin(labels.size(), 0);  // 0: not flooded yet, else id + 1, or kLine
   Basins basins;
   std::vector<int> roots;

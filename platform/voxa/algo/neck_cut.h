@@ -22,8 +22,7 @@ class NeckCut {
 
   // The padded indices of the cut voxels of `labels` (one label per padded voxel, 0 for the
   // background and the padding). After they are cleared, the bodies of one label no longer
-  // touch, not even through a corner. Cost: two passes over the grid and a sort of the
-  // labelled voxels.
+  // touch, not even through a corner. Cost: a few passes over the grid.
   std::vector<size_t> Find(const std::vector<unsigned short>& labels) const;
   // As above for the labels l with `cuttable[l]` set only (one flag per label value).
   std::vector<size_t> Find(const std::vector<unsigned short>& labels,
@@ -37,7 +36,6 @@ class NeckCut {
   const PaddedGrid& grid_;
   float neck_ratio_;
   std::vector<ptrdiff_t> offsets_;  // the full neighbourhood
-  std::vector<ptrdiff_t> face_;     // the face neighbourhood
   std::vector<uint32_t> weights_;   // chamfer weight of each offset
 };
 

@@ -17,6 +17,10 @@ class PaddedGrid {
   PaddedGrid(uint64_t nx, uint64_t ny, uint64_t nz);
 
   bool IsStack() const { return nz_ > 1; }
+  // Sizes of the image the grid frames.
+  uint64_t SizeX() const { return nx_; }
+  uint64_t SizeY() const { return ny_; }
+  uint64_t SizeZ() const { return nz_; }
   // Number of voxels of the padded grid.
   size_t PaddedCount() const { return px_ * py_ * pz_; }
   // Voxels in a padded row, and padded rows in a slice.

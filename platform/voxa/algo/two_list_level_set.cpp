@@ -150,9 +150,9 @@ size_t TwoListLevelSet::Evolve(size_t max_iter) {
 
 void TwoListLevelSet::EraseFaintPieces() {
   if (mutable_mask_ != nullptr || settings_.min_local_contrast <= 0) return;
-  const LocalContrast local(grid_, kLocalRingFrom, kLocalRingTo);
+  const LocalContrast local(grid_, kLocalRingFrom, kLocalRingTo, settings_.threads);
   std::vector<std::pair<size_t, unsigned short>> changes;
-  const std::vector<float> values = JudgedValues(speed_, grid_);
+  const std::vector<float> values = JudgedValues(speed_, grid_, settings_.threads);
   for (const size_t p : local.FaintVoxels(label_, values, settings_.min_local_contrast,
                                           LocalContrast::Faint::kWhole))
     changes.emplace_back(p, 0);
