@@ -2,7 +2,7 @@
 // rest of each label (and, beside a label of other brightness, where a voxel looks like its own),
 // then a priority flood of the band by decreasing grey value that leaves a background line where
 // two floods meet.
-#include "interface_watershed.h"
+#include "outlines/interface_watershed.h"
 
 #include <algorithm>
 #include <climits>

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "background_flattening.h"
-#include "intensity_lift.h"
+#include "intensity/background_flattening.h"
+#include "intensity/intensity_lift.h"
 
 namespace voxa {
 

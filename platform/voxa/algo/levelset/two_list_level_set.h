@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "edge_level.h"
+#include "outlines/edge_level.h"
 #include "padded_grid.h"
 #include "voxa/fls.h"
 #include "voxa/image3d.h"

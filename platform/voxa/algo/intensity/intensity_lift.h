@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "histogram.h"
+#include "intensity/histogram.h"
 
 namespace voxa::algo {
 

@@ -1,6 +1,6 @@
 // UnevenBackground: block percentiles by selection, then a bilinear surface through the block
 // centres (constant beyond the outer centres).
-#include "background_flattening.h"
+#include "intensity/background_flattening.h"
 
 #include <algorithm>
 #include <cmath>

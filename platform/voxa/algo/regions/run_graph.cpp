@@ -2,7 +2,7 @@
 // voxels at a time: one vector comparison of the line with itself shifted by one voxel gives a
 // bit per voxel that differs from its left neighbour, and the runs start at the set bits, so the
 // cost per run is a few instructions rather than a mispredicted branch per run end.
-#include "run_graph.h"
+#include "regions/run_graph.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

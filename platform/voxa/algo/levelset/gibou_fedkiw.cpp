@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "histogram.h"
-#include "local_contrast.h"
-#include "majority_filter.h"
+#include "intensity/histogram.h"
+#include "intensity/robust_spread.h"
+#include "levelset/majority_filter.h"
+#include "outlines/local_contrast.h"
 #include "padded_grid.h"
-#include "recursive_gaussian.h"
-#include "robust_spread.h"
+#include "smoothing/recursive_gaussian.h"
 #include "voxa/exceptions.h"
 #include "voxa/flood_fill.h"
 #include "voxa/fls.h"

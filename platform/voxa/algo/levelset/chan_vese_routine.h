@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "two_list_level_set.h"
+#include "levelset/two_list_level_set.h"
 #include "voxa/fls.h"
 #include "voxa/image3d.h"
 

@@ -1,5 +1,5 @@
 // MajorityFilter: separable box sums of the mask and the count of in-image box voxels.
-#include "majority_filter.h"
+#include "levelset/majority_filter.h"
 
 #include <algorithm>
 

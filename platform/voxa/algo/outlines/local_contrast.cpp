@@ -1,17 +1,17 @@
 // LocalContrast: pieces by a breadth-first search through the full neighbourhood, their rings by
 // breadth-first layers out through the background (a voxel two pieces reach in one layer belongs
 // to neither), then each piece's mean against the median and spread of its ring.
-#include "local_contrast.h"
+#include "outlines/local_contrast.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
 
-#include "histogram.h"
+#include "intensity/histogram.h"
+#include "intensity/robust_spread.h"
 #include "parallel_for.h"
-#include "recursive_gaussian.h"
-#include "robust_spread.h"
+#include "smoothing/recursive_gaussian.h"
 
 namespace voxa::algo {
 

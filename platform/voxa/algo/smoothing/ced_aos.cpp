@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "parallel_for.h"
-#include "recursive_gaussian.h"
-#include "tridiagonal.h"
+#include "smoothing/recursive_gaussian.h"
+#include "smoothing/tridiagonal.h"
 #include "voxa/exceptions.h"
 #include "voxa/filters.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "neck_cut.h"
+#include "outlines/neck_cut.h"
 #include "padded_grid.h"
 #include "voxa/exceptions.h"
 

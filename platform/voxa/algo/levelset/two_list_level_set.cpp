@@ -1,18 +1,18 @@
 // TwoListLevelSet: the sweeps, list clean-ups and switches of the two-list scheme, and the
 // Chan-Vese force with its discrete curvature term.
-#include "two_list_level_set.h"
+#include "levelset/two_list_level_set.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
 
-#include "edge_level.h"
-#include "interface_watershed.h"
-#include "local_contrast.h"
-#include "neck_cut.h"
+#include "intensity/robust_spread.h"
+#include "outlines/edge_level.h"
+#include "outlines/interface_watershed.h"
+#include "outlines/local_contrast.h"
+#include "outlines/neck_cut.h"
 #include "parallel_for.h"
-#include "robust_spread.h"
 #include "voxa/exceptions.h"
 
 namespace voxa::algo {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "neighbour_offsets.h"
+#include "regions/neighbour_offsets.h"
 #include "voxa/exceptions.h"
 
 namespace voxa {

@@ -1,7 +1,7 @@
 // EdgeLevel: breadth-first layers on both sides of every outline, the levels from two rings of
 // those layers, then a flood from each label's core through the shell voxels at or above its
 // level.
-#include "edge_level.h"
+#include "outlines/edge_level.h"
 
 #include <algorithm>
 #include <climits>

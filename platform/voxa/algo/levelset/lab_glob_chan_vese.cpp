@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "chan_vese_routine.h"
-#include "local_contrast.h"
+#include "levelset/chan_vese_routine.h"
+#include "outlines/local_contrast.h"
 #include "voxa/fls.h"
 #include "voxa/neck_split.h"
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "neighbour_offsets.h"
-#include "union_find.h"
+#include "regions/neighbour_offsets.h"
+#include "regions/union_find.h"
 #include "voxa/image3d.h"
 
 namespace voxa::detail {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "intensity_lift.h"
+#include "intensity/intensity_lift.h"
 
 namespace voxa::algo {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "recursive_gaussian.h"
+#include "smoothing/recursive_gaussian.h"
 #include "voxa/exceptions.h"
 #include "voxa/filters.h"
 

@@ -1,5 +1,5 @@
 // Histogram: filling, percentiles, mode, Otsu's and the triangle threshold, split means.
-#include "histogram.h"
+#include "intensity/histogram.h"
 
 #include <algorithm>
 #include <cmath>

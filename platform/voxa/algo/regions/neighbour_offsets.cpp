@@ -1,5 +1,5 @@
 // Effective neighbourhood offsets for one image size (see neighbour_offsets.h).
-#include "neighbour_offsets.h"
+#include "regions/neighbour_offsets.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "recursive_gaussian.h"
+#include "smoothing/recursive_gaussian.h"
 
 #include "parallel_for.h"
 

@@ -1,5 +1,5 @@
 // ChanVeseRoutine and the argument checks shared by the two Chan-Vese factories.
-#include "chan_vese_routine.h"
+#include "levelset/chan_vese_routine.h"
 
 #include <cmath>
 #include <utility>

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "background_flattening.h"
-#include "intensity_lift.h"
-#include "recursive_gaussian.h"
+#include "intensity/background_flattening.h"
+#include "intensity/intensity_lift.h"
+#include "smoothing/recursive_gaussian.h"
 #include "voxa/fls.h"
 
 namespace voxa::fls {

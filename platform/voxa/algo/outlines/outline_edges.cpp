@@ -6,9 +6,9 @@
 #include <cmath>
 #include <vector>
 
-#include "edge_level.h"
+#include "intensity/robust_spread.h"
+#include "outlines/edge_level.h"
 #include "padded_grid.h"
-#include "robust_spread.h"
 #include "voxa/exceptions.h"
 
 namespace voxa {

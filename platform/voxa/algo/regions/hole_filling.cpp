@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "neighbour_offsets.h"
-#include "run_graph.h"
+#include "regions/neighbour_offsets.h"
+#include "regions/run_graph.h"
 
 namespace voxa {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "neighbour_offsets.h"
-#include "run_graph.h"
+#include "regions/neighbour_offsets.h"
+#include "regions/run_graph.h"
 #include "voxa/exceptions.h"
 
 namespace voxa {

@@ -1,6 +1,6 @@
 // NeckCut: chamfer distance transform, then a flooding of every label from its distance maxima
 // with a union-find of the basins, keeping two basins apart at a narrow neck.
-#include "neck_cut.h"
+#include "outlines/neck_cut.h"
 
 #include <algorithm>
 #include <cstdlib>
