@@ -10,11 +10,11 @@
 #include <memory>
 #include <utility>
 
-#include "foundation/background_work.h"
 #include "foundation/frame_sequence.h"
 #include "foundation/frame_size.h"
 #include "foundation/frame_step.h"
 #include "labelframe/label_frame.h"
+#include "levelset/background_work.h"
 #include "levelset/fls_track_frames.h"
 #include "levelset/track_file.h"
 #include "trel/error.h"

@@ -1,5 +1,5 @@
 // LowerThisThreadsPriority: on Linux a thread has a nice value of its own.
-#include "foundation/background_work.h"
+#include "levelset/background_work.h"
 
 #ifdef __linux__
 #include <sys/resource.h>
