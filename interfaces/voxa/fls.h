@@ -78,8 +78,9 @@ VOXA_ALGO_API void RegionSpeedImage(const Image3d<unsigned short>& in, Image3d<f
 //   init_mask     the start segmentation, sized like `speed`; read by the factory
 //   optional      null: every voxel may change side; otherwise a mask sized like `speed` of the
 //                 voxels that may change: the others keep their start side
-//   fixed_means   false: the two means follow the regions, updated incrementally as voxels
-//                 switch; true: they stay those of the start segmentation
+//   fixed_means   false: the two means follow the regions, updated from the voxels that
+//                 switched after every half-sweep (the even, then the odd slabs of rows);
+//                 true: they stay those of the start segmentation
 //   count         the number of sweeps of the smoothing cycle that ends every iteration, in
 //                 which each boundary voxel takes the side of the majority of its full
 //                 neighbourhood (2 is the usual value; 0 leaves only the curvature term)

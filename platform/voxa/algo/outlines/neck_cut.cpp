@@ -83,23 +83,6 @@ std::vector<size_t> KeepRoundPieces(const std::vector<unsigned short>& labels,
   return kept;
 }
 
-// The labelled voxels, deepest first and in storage order at equal depth: a counting sort, since
-// every distance is bounded by the image's size (the padding is a source).
-std::vector<size_t> DeepestFirst(const std::vector<unsigned short>& labels,
-                                 const std::vector<uint32_t>& distance) {
-  uint32_t deepest = 0;
-  for (size_t p = 0; p < labels.size(); ++p)
-    if (labels[p]) deepest = std::max(deepest, distance[p]);
-  std::vector<size_t> start(size_t{deepest} + 2, 0);
-  for (size_t p = 0; p < labels.size(); ++p)
-    if (labels[p]) ++start[deepest - distance[p] + 1];
-  std::partial_sum(start.begin(), start.end(), start.begin());
-  std::vector<size_t> order(start.back());
-  for (size_t p = 0; p < labels.size(); ++p)
-    if (labels[p]) order[start[deepest - distance[p]]++] = p;
-  return order;
-}
-
 }  // namespace
 
 // A cut line is a waist when it is at its widest point, where the neck is measured: near the
@@ -177,7 +160,11 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
   if (!(neck_ratio_ > 0)) return cut;
   std::vector<uint32_t> distance;
   Distances(labels, distance);
-  const std::vector<size_t> order = DeepestFirst(labels, distance);
+  std::vector<size_t> order;
+  for (size_t p = 0; p < labels.size(); ++p)
+    if (labels[p]) order.push_back(p);
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return distance[a] > distance[b]; });
   std::vector<int> basin(labels.size(), 0);  // 0: not flooded yet, else id + 1, or kLine
   Basins basins;
   std::vector<int> roots;

@@ -22,7 +22,8 @@ class NeckCut {
 
   // The padded indices of the cut voxels of `labels` (one label per padded voxel, 0 for the
   // background and the padding). After they are cleared, the bodies of one label no longer
-  // touch, not even through a corner. Cost: a few passes over the grid.
+  // touch, not even through a corner. Cost: a few passes over the grid and a sort of the
+  // labelled voxels.
   std::vector<size_t> Find(const std::vector<unsigned short>& labels) const;
   // As above for the labels l with `cuttable[l]` set only (one flag per label value).
   std::vector<size_t> Find(const std::vector<unsigned short>& labels,
