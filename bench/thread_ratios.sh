@@ -2,17 +2,20 @@
 # How much a second thread buys, in one invocation: the level-set tracker end to end (reading,
 # preparation, evolution, writing; `trel track --threads N`) on a 1024^2 image sequence and on a
 # 256x256x64 stack sequence, and the diffusion step (bench_filters' BM_CedStep), each with 1 and
-# 2 threads, median of three runs; prints the seconds per frame and the ratios 1 thread / 2.
-#   bench/thread_ratios.sh build/release [frames]
+# 2 threads, median of three runs; prints the seconds per frame and the ratios 1 thread / 2. The
+# sequences are long enough that the first frame, whose preparation nothing overlaps, weighs
+# little in the time per frame, as in a real run of hundreds of frames.
+#   bench/thread_ratios.sh build/release [image frames, default 12] [stack frames, default 6]
 set -euo pipefail
 build=$(realpath "$1")
-frames=${2:-6}
+image_frames=${2:-12}
+stack_frames=${3:-6}
 trel=$build/app/trel
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$trel" synth "$work/image" --size 1024 --frames "$frames" --cells 60 --seed 1 >/dev/null
-"$trel" synth "$work/stack" --dim 3 --size 256 --depth 64 --frames "$frames" --cells 40 \
+"$trel" synth "$work/image" --size 1024 --frames "$image_frames" --cells 60 --seed 1 >/dev/null
+"$trel" synth "$work/stack" --dim 3 --size 256 --depth 64 --frames "$stack_frames" --cells 40 \
   --seed 1 >/dev/null
 
 median() { printf '%s\n' "$@" | sort -n | sed -n 2p; }
@@ -22,19 +25,21 @@ seconds_of() {  # seconds of one run of the command
   "$@" >/dev/null 2>&1
   /usr/bin/python3 -c "print($(date +%s.%N) - $start)"
 }
-per_frame() {  # median seconds per frame of `trel track` on sequence $1 with $2 threads
+per_frame() {  # median seconds per frame of `trel track` on sequence $1 ($3 frames), $2 threads
   local runs=()
   for _ in 1 2 3; do
     rm -rf "$work/out"
     runs+=("$(seconds_of "$trel" track "$work/$1/01" "$work/out" --threads "$2" --progress never)")
   done
-  /usr/bin/python3 -c "print($(median "${runs[@]}") / $frames)"
+  /usr/bin/python3 -c "print($(median "${runs[@]}") / $3)"
 }
 ratio() { /usr/bin/python3 -c "print(f'{$1 / $2:.2f}')"; }
 
 for sequence in image stack; do
-  one=$(per_frame "$sequence" 1)
-  two=$(per_frame "$sequence" 2)
+  frames=$image_frames
+  [ "$sequence" = stack ] && frames=$stack_frames
+  one=$(per_frame "$sequence" 1 "$frames")
+  two=$(per_frame "$sequence" 2 "$frames")
   printf '%s frame, level set: %.3f s with 1 thread, %.3f s with 2, ratio %s\n' \
     "$sequence" "$one" "$two" "$(ratio "$one" "$two")"
 done
