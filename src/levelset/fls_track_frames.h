@@ -14,8 +14,10 @@ struct LevelSetParameters {
   float curv_weight, fg_weight, bg_weight;
   uint64_t max_iter, min_size, overlap, border;
   float bg_factor;
-  unsigned threads =
-      1;  // for the image routines that share out their work; the library's entries use one
+  // Threads of the run: the image routines share out their work, and with more than one the next
+  // frame is prepared and the last mask written beside the evolution. The library's entries use
+  // one.
+  unsigned threads = 1;
 };
 
 void FlsTrackFrames(const Frames& frames, uint64_t num_slices, uint64_t num_frames,

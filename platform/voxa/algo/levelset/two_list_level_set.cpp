@@ -190,8 +190,8 @@ void TwoListLevelSet::Apply(const std::vector<std::pair<size_t, unsigned short>>
     }
   }
   Merge();
-  CleanInner();
-  CleanOuter();
+  CleanLists(true);
+  CleanLists(false);
 }
 
 void TwoListLevelSet::CutNecks() {
@@ -207,8 +207,8 @@ void TwoListLevelSet::CutNecks() {
   for (const size_t p : neck_cut.Find(label_, cuttable))
     if (!(state_[p] & kFrozen)) SwitchOut(SlabOf(p), p);
   Merge();
-  CleanInner();
-  CleanOuter();
+  CleanLists(true);
+  CleanLists(false);
 }
 
 bool TwoListLevelSet::IsBoundary(size_t p, bool labelled) const {
@@ -292,10 +292,10 @@ size_t TwoListLevelSet::Sweep(bool field) {
   for (Slab& slab : slabs_) slab.moved = 0;
   // Outward motion over L_out; voxels added to L_out now wait for the next sweep.
   InHalves([&](Slab& slab) { Grow(slab, field); });
-  CleanInner();
+  CleanLists(true);
   // Inward motion over L_in.
   InHalves([&](Slab& slab) { Shrink(slab, field); });
-  CleanOuter();
+  CleanLists(false);
   size_t moved = 0;
   for (const Slab& slab : slabs_) moved += slab.moved;
   return moved;
@@ -358,30 +358,24 @@ void TwoListLevelSet::Merge() {
   if (means_stale_) RefreshMeans();
 }
 
-void TwoListLevelSet::CleanInner() {
-  ParallelJobs(static_cast<ptrdiff_t>(slabs_.size()), settings_.threads,
-               [&](ptrdiff_t k) { Clean(slabs_[static_cast<size_t>(k)].inner, true); });
-}
-
-void TwoListLevelSet::CleanOuter() {
-  ParallelJobs(static_cast<ptrdiff_t>(slabs_.size()), settings_.threads,
-               [&](ptrdiff_t k) { Clean(slabs_[static_cast<size_t>(k)].outer, false); });
-}
-
-void TwoListLevelSet::Clean(std::vector<size_t>& list, bool labelled) {
-  const uint8_t side = labelled ? kInner : kOuter, off = labelled ? kInterior : kExterior;
-  size_t keep = 0;
-  for (const size_t p : list) {
-    if (Side(p) != side || (state_[p] & kListed)) continue;
-    if (IsBoundary(p, labelled)) {
-      state_[p] |= kListed;
-      list[keep++] = p;
-    } else {
-      SetSide(p, off);
+void TwoListLevelSet::CleanLists(bool labelled) {
+  ParallelJobs(static_cast<ptrdiff_t>(slabs_.size()), settings_.threads, [&](ptrdiff_t k) {
+    Slab& slab = slabs_[static_cast<size_t>(k)];
+    std::vector<size_t>& list = labelled ? slab.inner : slab.outer;
+    const uint8_t side = labelled ? kInner : kOuter, off = labelled ? kInterior : kExterior;
+    size_t keep = 0;
+    for (const size_t p : list) {
+      if (Side(p) != side || (state_[p] & kListed)) continue;
+      if (IsBoundary(p, labelled)) {
+        state_[p] |= kListed;
+        list[keep++] = p;
+      } else {
+        SetSide(p, off);
+      }
     }
-  }
-  list.resize(keep);
-  for (const size_t p : list) state_[p] &= static_cast<uint8_t>(~kListed);
+    list.resize(keep);
+    for (const size_t p : list) state_[p] &= static_cast<uint8_t>(~kListed);
+  });
 }
 
 void TwoListLevelSet::NoteSwitch(Slab& slab, size_t p) {

@@ -2,8 +2,8 @@
 // inner boundary list L_in (labelled voxels with a background face neighbour) and an outer one
 // L_out (background voxels with a labelled face neighbour). A field cycle switches list voxels by
 // the sign of the Chan-Vese force; a smoothing cycle switches them by a majority vote of their
-// full neighbourhood. The region sums are updated at every switch, so the means are always those
-// of the current regions and no pass over the whole image is needed after the start.
+// full neighbourhood. The region sums follow the switches, so no pass over the whole image is
+// needed after the start.
 //
 // The lists are kept per slab of kSlabRows rows of the grid, a division fixed by the grid alone.
 // A sweep runs over the even slabs, then over the odd ones; slabs of one parity never touch each
@@ -138,10 +138,9 @@ class TwoListLevelSet {
   void EraseFaintPieces();
   // Applies (padded index, new label) changes through the switches and cleans the lists.
   void Apply(const std::vector<std::pair<size_t, unsigned short>>& changes);
-  void CleanInner();
-  void CleanOuter();
-  // Drops from `list` what is no longer on its side of the boundary, and repeated entries.
-  void Clean(std::vector<size_t>& list, bool labelled);
+  // Drops from every slab's L_in (`labelled`) or L_out what is no longer on its side of the
+  // boundary, and repeated entries.
+  void CleanLists(bool labelled);
   // Switches p, a voxel of `slab`, into `label` or out to the background.
   void SwitchIn(Slab& slab, size_t p, unsigned short label);
   void SwitchOut(Slab& slab, size_t p);
