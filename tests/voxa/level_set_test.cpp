@@ -1,7 +1,8 @@
 // The two Chan-Vese routines on the two-list level set: hand-drawn images whose result is known
-// voxel for voxel, the label rules of the multi-label routine (no merge, no new label, a label on
-// background vanishes), noisy discs and balls recovered by the Jaccard index, convergence within
-// the iteration bound, the result types of Mask, and the argument checks.
+// voxel for voxel, the label rules of the multi-label routine (labels part only where a seam or a
+// neck parts them, no new label, a label on background vanishes), noisy discs and balls recovered
+// by the Jaccard index, convergence within the iteration bound, the result types of Mask, and the
+// argument checks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -362,12 +363,14 @@ TEST(GlobChanVese, InitializeStartsOverFromTheStartMask) {
   EXPECT_EQ(Picture(MaskOf(*r, speed)), Picture(first));  // deterministic
 }
 
+// The column between the labels is a seam a little dimmer than the object, which the data
+// alone would give to either label.
 TEST(LabGlobChanVese, TwoLabelsGrowingTowardsEachOtherStopOneVoxelApart) {
   const Image3d<float> speed = Draw<float>({
       ".............",
-      ".99999999999.",
-      ".99999999999.",
-      ".99999999999.",
+      ".99999699999.",
+      ".99999699999.",
+      ".99999699999.",
       ".............",
   });
   const Image3d<unsigned short> start = Draw<unsigned short>({
@@ -398,8 +401,8 @@ TEST(LabGlobChanVese, TwoLabelsGrowingTowardsEachOtherStopOneVoxelApart) {
 TEST(LabGlobChanVese, DiagonalLabelsDoNotJoinThroughTheirCommonCorner) {
   const Image3d<float> speed = Draw<float>({
       "....",
-      ".99.",
-      ".99.",
+      ".95.",
+      ".59.",
       "....",
   });
   const Image3d<unsigned short> start = Draw<unsigned short>({
@@ -450,6 +453,29 @@ TEST(LabGlobChanVese, TouchingBlobsStayTwoLabels) {
   // Each label fills most of its own disc (area about 700 voxels).
   EXPECT_GT(count4, 550u);
   EXPECT_GT(count9, 550u);
+}
+
+// A cell whose parts became labels of their own in earlier frames: where nothing darker parts
+// them, they are one object again, under the label of the largest part.
+TEST(LabGlobChanVese, PartsOfOneCellWithNoSeamBetweenThemJoin) {
+  Image3d<float> speed;
+  speed.MakeRoom(80, 15, 1);
+  Image3d<unsigned short> start;
+  start.MakeRoom(80, 15, 1);
+  std::mt19937 rng(7);
+  std::normal_distribution<float> noise(0.0f, 0.05f);
+  for (uint64_t y = 0; y < 15; ++y)
+    for (uint64_t x = 0; x < 80; ++x) {
+      const bool bar = x >= 5 && x < 75 && y >= 4 && y < 11;
+      speed.SetVoxel(x, y, 0, (bar ? 1.0f : 0.0f) + noise(rng));
+      start.SetVoxel(x, y, 0, !bar ? 0 : x < 25 ? 1 : x == 25 ? 0 : x < 45 ? 2 : x == 45 ? 0 : 3);
+    }
+  RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+  r->IterateUntilConvergence(kMaxIter);
+  const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+  std::set<unsigned short> found;
+  for (uint64_t x = 6; x < 74; ++x) found.insert(labels.GetVoxel(x, 7, 0));
+  EXPECT_EQ(found, std::set<unsigned short>{3});
 }
 
 TEST(LabGlobChanVese, ALabelSeededOnBackgroundVanishes) {

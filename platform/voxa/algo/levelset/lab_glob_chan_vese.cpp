@@ -32,6 +32,7 @@ Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
   settings.fixed_means = false;
   settings.shared_mean = shared_mean;
   settings.interface_band = speed.GetSizeZ() > 1 ? 0 : algo::kInterfaceBand;
+  settings.join_seamless = true;
   settings.edge_reach = algo::kEdgeReach;
   settings.min_local_contrast = algo::kMinLocalContrast;
   settings.neck_ratio = speed.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;

@@ -12,6 +12,7 @@
 #include "outlines/interface_watershed.h"
 #include "outlines/local_contrast.h"
 #include "outlines/neck_cut.h"
+#include "outlines/seam_join.h"
 #include "parallel_for.h"
 #include "voxa/exceptions.h"
 
@@ -142,6 +143,7 @@ size_t TwoListLevelSet::Evolve(size_t max_iter) {
     recent[recent_count++ % kRecentStates] = hash_;
   }
   RelocateInterfaces();
+  JoinSeamlessLabels();
   MoveOutlinesToEdges();
   CutNecks();
   EraseFaintPieces();
@@ -171,6 +173,16 @@ void TwoListLevelSet::RelocateInterfaces() {
   Apply(watershed.Relabel(label_, value_, mean));
 }
 
+void TwoListLevelSet::JoinSeamlessLabels() {
+  if (mutable_mask_ != nullptr || !settings_.join_seamless) return;
+  std::vector<float> mean(kLabelCount, 0.0f);
+  for (size_t l = 1; l < kLabelCount; ++l)
+    if (count_[l] != 0) mean[l] = static_cast<float>(sum_[l] / double(count_[l]));
+  const NeckCut neck_cut(grid_, settings_.neck_ratio);
+  const std::vector<uint8_t> cuttable = Cuttable();  // refreshes the noise level too
+  Apply(SeamJoin(grid_, &neck_cut).Relabel(label_, value_, mean, background_noise_, cuttable));
+}
+
 void TwoListLevelSet::MoveOutlinesToEdges() {
   if (mutable_mask_ != nullptr || settings_.edge_reach == 0) return;
   const EdgeLevel edge_level(grid_, settings_.edge_reach, kEdgeRingFrom, kEdgeLevel);
@@ -197,6 +209,14 @@ void TwoListLevelSet::Apply(const std::vector<std::pair<size_t, unsigned short>>
 void TwoListLevelSet::CutNecks() {
   if (settings_.neck_ratio <= 0) return;
   const NeckCut neck_cut(grid_, settings_.neck_ratio);
+  for (const size_t p : neck_cut.Find(label_, Cuttable()))
+    if (!(state_[p] & kFrozen)) SwitchOut(SlabOf(p), p);
+  Merge();
+  CleanLists(true);
+  CleanLists(false);
+}
+
+std::vector<uint8_t> TwoListLevelSet::Cuttable() {
   if (means_stale_) RefreshMeans();
   // The outline of a label barely above the noise is ragged with noise, and its notches would
   // pass for necks: such labels are not cut.
@@ -204,11 +224,7 @@ void TwoListLevelSet::CutNecks() {
   for (size_t l = 1; l < kLabelCount; ++l)
     cuttable[l] = count_[l] > 0 && LabelMean(static_cast<unsigned short>(l)) - background_mean_ >
                                        kMinCutContrast * background_noise_;
-  for (const size_t p : neck_cut.Find(label_, cuttable))
-    if (!(state_[p] & kFrozen)) SwitchOut(SlabOf(p), p);
-  Merge();
-  CleanLists(true);
-  CleanLists(false);
+  return cuttable;
 }
 
 bool TwoListLevelSet::IsBoundary(size_t p, bool labelled) const {

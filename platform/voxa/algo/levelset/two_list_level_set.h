@@ -46,6 +46,7 @@ struct ChanVeseSettings {
   int edge_reach = 0;            // voxels an outline may move to the edge's level (EdgeLevel)
   float min_local_contrast = 0;  // pieces fainter than this against their rings go; 0 keeps all
   float neck_ratio = 0;          // labels are cut at necks narrower than this (NeckCut); 0: none
+  bool join_seamless = false;    // touching labels with no seam between them join (SeamJoin)
   unsigned threads = 1;          // threads the sweeps may share out their slabs to
 };
 
@@ -60,9 +61,9 @@ class TwoListLevelSet {
   // and sums. One pass over the image.
   void Start(const unsigned short* labels);
   // Runs up to max_iter iterations (field cycle + smoothing cycle), then the steps its settings
-  // switch on: moves the interfaces between touching labels to the seams, the outlines to their
-  // edges, cuts the labels at their narrow necks (NeckCut) and erases the faint pieces
-  // (LocalContrast); returns how many iterations ran. A further Evolve
+  // switch on: moves the interfaces between touching labels to the seams, joins the labels no
+  // seam parts, moves the outlines to their edges, cuts the labels at their narrow necks (NeckCut)
+  // and erases the faint pieces (LocalContrast); returns how many iterations ran. A further Evolve
   // may close the cuts again.
   size_t Evolve(size_t max_iter);
 
@@ -129,9 +130,13 @@ class TwoListLevelSet {
   // Brings the slabs' changes to the sums and their spilled voxels to their owners' lists.
   void Merge();
   void CutNecks();
+  // Per label: whether the neck cut may cut it.
+  std::vector<uint8_t> Cuttable();
   // Moves the interfaces between touching labels onto the seams between them
   // (InterfaceWatershed).
   void RelocateInterfaces();
+  // Joins touching labels that no dark seam parts (SeamJoin).
+  void JoinSeamlessLabels();
   // Moves every outline to the level of its own edge (EdgeLevel).
   void MoveOutlinesToEdges();
   // Erases the pieces that do not stand out of their surroundings (LocalContrast).

@@ -149,6 +149,22 @@ void NeckCut::Distances(const std::vector<unsigned short>& labels,
   }
 }
 
+std::vector<uint8_t> NeckCut::RoundLabels(const std::vector<unsigned short>& labels) const {
+  std::vector<uint8_t> round(size_t{1} << 16, 1);
+  if (grid_.IsStack()) return round;
+  std::vector<uint32_t> distance;
+  Distances(labels, distance);
+  std::vector<uint32_t> depth(round.size(), 0);
+  std::vector<uint64_t> size(round.size(), 0);
+  for (size_t p = 0; p < labels.size(); ++p) {
+    depth[labels[p]] = std::max(depth[labels[p]], distance[p]);
+    ++size[labels[p]];
+  }
+  for (size_t l = 1; l < round.size(); ++l)
+    round[l] = size[l] == 0 || Elongation(size[l], depth[l]) <= kMaxElongation;
+  return round;
+}
+
 std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels) const {
   return Find(labels, std::vector<uint8_t>(size_t{1} << 16, 1));
 }

@@ -28,6 +28,9 @@ class NeckCut {
   // As above for the labels l with `cuttable[l]` set only (one flag per label value).
   std::vector<size_t> Find(const std::vector<unsigned short>& labels,
                            const std::vector<uint8_t>& cuttable) const;
+  // Per label value: whether the label is a round body, at most kMaxElongation times the disc of
+  // its own depth. In a stack every label counts as round, as its shape says little there.
+  std::vector<uint8_t> RoundLabels(const std::vector<unsigned short>& labels) const;
 
  private:
   void Distances(const std::vector<unsigned short>& labels, std::vector<uint32_t>& distance) const;

@@ -1,0 +1,175 @@
+// SeamJoin: one pass gathers, per pair of touching labels, the values along their interface (the
+// labelled voxels facing the other label and the background line a watershed left between them);
+// the pairs without a seam are joined by union-find, and a second pass relabels.
+#include "outlines/seam_join.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <map>
+
+#include "regions/union_find.h"
+
+namespace voxa::algo {
+
+namespace {
+
+struct Interface {
+  double sum = 0;
+  uint64_t count = 0;
+};
+
+using Pair = std::pair<unsigned short, unsigned short>;
+
+Pair Ordered(unsigned short a, unsigned short b) {
+  return {std::min(a, b), std::max(a, b)};
+}
+
+}  // namespace
+
+SeamJoin::SeamJoin(const PaddedGrid& grid, const NeckCut* neck_cut)
+    : grid_(grid),
+      neck_cut_(neck_cut),
+      face_(grid.Offsets(grid.FaceNeighbourhood())),
+      full_(grid.Offsets(grid.FullNeighbourhood())) {}
+
+std::vector<std::pair<size_t, unsigned short>> SeamJoin::Relabel(
+    const std::vector<unsigned short>& labels, const std::vector<float>& values,
+    const std::vector<float>& mean, float noise, const std::vector<uint8_t>& cuttable) const {
+  detail::UnionFind groups = SeamlessPairs(labels, values, mean, noise);
+  std::vector<unsigned short> joined = Joined(labels, groups);
+  if (neck_cut_ != nullptr) {
+    groups = UnpartedByNecks(labels, joined, cuttable);
+    joined = Joined(labels, groups);
+  }
+  std::vector<std::pair<size_t, unsigned short>> changes;
+  for (size_t p = 0; p < joined.size(); ++p)
+    if (joined[p] != labels[p]) changes.emplace_back(p, joined[p]);
+  return changes;
+}
+
+detail::UnionFind SeamJoin::SeamlessPairs(const std::vector<unsigned short>& labels,
+                                          const std::vector<float>& values,
+                                          const std::vector<float>& mean, float noise) const {
+  std::map<Pair, Interface> interfaces;
+  std::vector<unsigned short> around;
+  grid_.ForEachVoxel([&](size_t, size_t p) {
+    const unsigned short l = labels[p];
+    around.clear();
+    for (const ptrdiff_t o : face_) {
+      const unsigned short m = labels[p + o];
+      if (m != 0 && m != l && std::find(around.begin(), around.end(), m) == around.end())
+        around.push_back(m);
+    }
+    auto add = [&](unsigned short a, unsigned short b) {
+      Interface& i = interfaces[Ordered(a, b)];
+      i.sum += values[p];
+      ++i.count;
+      if (l != 0) return;
+      for (const ptrdiff_t o : face_)
+        if (labels[p + o] == a || labels[p + o] == b) {
+          i.sum += values[p + o];
+          ++i.count;
+        }
+    };
+    if (l != 0) {
+      for (const unsigned short m : around) add(l, m);
+      return;
+    }
+    for (size_t a = 0; a < around.size(); ++a)
+      for (size_t b = a + 1; b < around.size(); ++b) add(around[a], around[b]);
+  });
+  detail::UnionFind groups;
+  for (size_t l = 0; l < mean.size(); ++l) groups.Add();
+  // Two round bodies are two nuclei, whatever lies between them.
+  const std::vector<uint8_t> round =
+      neck_cut_ ? neck_cut_->RoundLabels(labels) : std::vector<uint8_t>(mean.size(), 0);
+  for (const auto& [pair, i] : interfaces)
+    if (i.sum / double(i.count) >= std::min(mean[pair.first], mean[pair.second]) -
+                                       kSeamSignificance * noise / std::sqrt(double(i.count)) &&
+        !(round[pair.first] && round[pair.second]))
+      groups.Join(pair.first, pair.second);
+  return groups;
+}
+
+std::vector<unsigned short> SeamJoin::Joined(const std::vector<unsigned short>& labels,
+                                             detail::UnionFind& groups) const {
+  std::vector<uint64_t> count(groups.Size(), 0);
+  for (const unsigned short l : labels) ++count[l];
+  // Each group takes its largest member's label.
+  std::vector<unsigned short> largest(groups.Size(), 0);
+  for (size_t l = 1; l < groups.Size(); ++l) {
+    const uint32_t root = groups.Find(static_cast<uint32_t>(l));
+    unsigned short& best = largest[root];
+    if (best == 0 || count[l] > count[best]) best = static_cast<unsigned short>(l);
+  }
+  auto target = [&](unsigned short l) { return l == 0 ? l : largest[groups.Find(l)]; };
+  std::vector<unsigned short> joined(labels.size());
+  for (size_t p = 0; p < labels.size(); ++p) joined[p] = target(labels[p]);
+  // A background voxel between two members of one group closes: the line a watershed left
+  // between them. One next to another group stays, so that labels never come to touch.
+  std::vector<unsigned short> closing(labels.size(), 0);
+  grid_.ForEachVoxel([&](size_t, size_t p) {
+    if (labels[p] != 0) return;
+    unsigned short into = 0;
+    for (const ptrdiff_t o : full_) {
+      const unsigned short m = labels[p + o];
+      if (m == 0) continue;
+      if (into != 0 && target(m) != into) return;
+      into = target(m);
+    }
+    unsigned short first = 0;
+    bool between = false;
+    for (const ptrdiff_t o : full_) {
+      const unsigned short m = labels[p + o];
+      if (m == 0) continue;
+      if (first == 0) first = m;
+      between = between || m != first;
+    }
+    if (between) closing[p] = into;
+  });
+  // Two neighbouring voxels that close into different groups both stay open.
+  grid_.ForEachVoxel([&](size_t, size_t p) {
+    if (closing[p] == 0) return;
+    for (const ptrdiff_t o : full_)
+      if (closing[p + o] != 0 && closing[p + o] != closing[p]) return;
+    joined[p] = closing[p];
+  });
+  return joined;
+}
+
+detail::UnionFind SeamJoin::UnpartedByNecks(const std::vector<unsigned short>& labels,
+                                            std::vector<unsigned short>& joined,
+                                            const std::vector<uint8_t>& cuttable) const {
+  // Only the labels that took in others are cut here.
+  std::vector<uint8_t> grew(cuttable.size(), 0);
+  for (size_t p = 0; p < labels.size(); ++p)
+    if (labels[p] != 0 && joined[p] != labels[p]) grew[joined[p]] = cuttable[joined[p]];
+  for (const size_t p : neck_cut_->Find(joined, grew)) joined[p] = 0;
+  // Members stay together where one piece of the cut label holds voxels of both.
+  detail::UnionFind groups;
+  for (size_t l = 0; l < cuttable.size(); ++l) groups.Add();
+  std::vector<uint8_t> seen(labels.size(), 0);
+  std::vector<size_t> piece;
+  for (size_t start = 0; start < labels.size(); ++start) {
+    if (seen[start] || joined[start] == 0) continue;
+    seen[start] = 1;
+    piece.assign(1, start);
+    for (size_t head = 0; head < piece.size(); ++head)
+      for (const ptrdiff_t o : full_) {
+        const size_t q = piece[head] + o;
+        if (seen[q] || joined[q] != joined[start]) continue;
+        seen[q] = 1;
+        piece.push_back(q);
+      }
+    unsigned short first = 0;
+    for (const size_t p : piece) {
+      if (labels[p] == 0) continue;
+      if (first == 0) first = labels[p];
+      groups.Join(first, labels[p]);
+    }
+  }
+  return groups;
+}
+
+}  // namespace voxa::algo
