@@ -456,26 +456,33 @@ TEST(LabGlobChanVese, TouchingBlobsStayTwoLabels) {
 }
 
 // A cell whose parts became labels of their own in earlier frames: where nothing darker parts
-// them, they are one object again, under the label of the largest part.
+// them, they are one object again, under the oldest (smallest) label. A part three times as bright
+// as its neighbour is another object and keeps its label.
 TEST(LabGlobChanVese, PartsOfOneCellWithNoSeamBetweenThemJoin) {
-  Image3d<float> speed;
-  speed.MakeRoom(80, 15, 1);
-  Image3d<unsigned short> start;
-  start.MakeRoom(80, 15, 1);
-  std::mt19937 rng(7);
-  std::normal_distribution<float> noise(0.0f, 0.05f);
-  for (uint64_t y = 0; y < 15; ++y)
-    for (uint64_t x = 0; x < 80; ++x) {
-      const bool bar = x >= 5 && x < 75 && y >= 4 && y < 11;
-      speed.SetVoxel(x, y, 0, (bar ? 1.0f : 0.0f) + noise(rng));
-      start.SetVoxel(x, y, 0, !bar ? 0 : x < 25 ? 1 : x == 25 ? 0 : x < 45 ? 2 : x == 45 ? 0 : 3);
-    }
-  RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
-  r->IterateUntilConvergence(kMaxIter);
-  const Image3d<unsigned short> labels = LabelsOf(*r, speed);
-  std::set<unsigned short> found;
-  for (uint64_t x = 6; x < 74; ++x) found.insert(labels.GetVoxel(x, 7, 0));
-  EXPECT_EQ(found, std::set<unsigned short>{3});
+  for (const float right : {1.0f, 3.5f}) {
+    SCOPED_TRACE("brightness of the right part " + std::to_string(right));
+    Image3d<float> speed;
+    speed.MakeRoom(80, 15, 1);
+    Image3d<unsigned short> start;
+    start.MakeRoom(80, 15, 1);
+    std::mt19937 rng(7);
+    std::normal_distribution<float> noise(0.0f, 0.05f);
+    for (uint64_t y = 0; y < 15; ++y)
+      for (uint64_t x = 0; x < 80; ++x) {
+        const bool bar = x >= 5 && x < 75 && y >= 4 && y < 11;
+        speed.SetVoxel(x, y, 0, (bar ? (x < 46 ? 1.0f : right) : 0.0f) + noise(rng));
+        start.SetVoxel(x, y, 0, !bar ? 0 : x < 25 ? 2 : x == 25 ? 0 : x < 45 ? 1 : x == 45 ? 0 : 3);
+      }
+    RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+    r->IterateUntilConvergence(kMaxIter);
+    const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+    std::set<unsigned short> found;
+    for (uint64_t x = 6; x < 74; ++x) found.insert(labels.GetVoxel(x, 7, 0));
+    found.erase(0);  // the line that parts distinct parts
+    const std::set<unsigned short> expected =
+        right == 1.0f ? std::set<unsigned short>{1} : std::set<unsigned short>{1, 3};
+    EXPECT_EQ(found, expected);
+  }
 }
 
 TEST(LabGlobChanVese, ALabelSeededOnBackgroundVanishes) {

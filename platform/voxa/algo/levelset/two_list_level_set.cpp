@@ -180,7 +180,8 @@ void TwoListLevelSet::JoinSeamlessLabels() {
     if (count_[l] != 0) mean[l] = static_cast<float>(sum_[l] / double(count_[l]));
   const NeckCut neck_cut(grid_, settings_.neck_ratio);
   const std::vector<uint8_t> cuttable = Cuttable();  // refreshes the noise level too
-  Apply(SeamJoin(grid_, &neck_cut).Relabel(label_, value_, mean, background_noise_, cuttable));
+  Apply(SeamJoin(grid_, &neck_cut)
+            .Relabel(label_, value_, mean, background_mean_, background_noise_, cuttable));
 }
 
 void TwoListLevelSet::MoveOutlinesToEdges() {

@@ -35,8 +35,9 @@ SeamJoin::SeamJoin(const PaddedGrid& grid, const NeckCut* neck_cut)
 
 std::vector<std::pair<size_t, unsigned short>> SeamJoin::Relabel(
     const std::vector<unsigned short>& labels, const std::vector<float>& values,
-    const std::vector<float>& mean, float noise, const std::vector<uint8_t>& cuttable) const {
-  detail::UnionFind groups = SeamlessPairs(labels, values, mean, noise);
+    const std::vector<float>& mean, float background, float noise,
+    const std::vector<uint8_t>& cuttable) const {
+  detail::UnionFind groups = SeamlessPairs(labels, values, mean, background, noise);
   std::vector<unsigned short> joined = Joined(labels, groups);
   if (neck_cut_ != nullptr) {
     groups = UnpartedByNecks(labels, joined, cuttable);
@@ -50,7 +51,8 @@ std::vector<std::pair<size_t, unsigned short>> SeamJoin::Relabel(
 
 detail::UnionFind SeamJoin::SeamlessPairs(const std::vector<unsigned short>& labels,
                                           const std::vector<float>& values,
-                                          const std::vector<float>& mean, float noise) const {
+                                          const std::vector<float>& mean, float background,
+                                          float noise) const {
   std::map<Pair, Interface> interfaces;
   std::vector<unsigned short> around;
   grid_.ForEachVoxel([&](size_t, size_t p) {
@@ -61,49 +63,50 @@ detail::UnionFind SeamJoin::SeamlessPairs(const std::vector<unsigned short>& lab
       if (m != 0 && m != l && std::find(around.begin(), around.end(), m) == around.end())
         around.push_back(m);
     }
-    auto add = [&](unsigned short a, unsigned short b) {
-      Interface& i = interfaces[Ordered(a, b)];
-      i.sum += values[p];
-      ++i.count;
-      if (l != 0) return;
-      for (const ptrdiff_t o : face_)
-        if (labels[p + o] == a || labels[p + o] == b) {
+    if (l != 0) {
+      for (const unsigned short m : around) {
+        Interface& i = interfaces[Ordered(l, m)];
+        i.sum += values[p];
+        ++i.count;
+      }
+      return;
+    }
+    // A background line between two labels: its voxel and the labelled voxels beside it.
+    for (size_t a = 0; a < around.size(); ++a)
+      for (size_t b = a + 1; b < around.size(); ++b) {
+        const Pair pair = Ordered(around[a], around[b]);
+        Interface& i = interfaces[pair];
+        i.sum += values[p];
+        ++i.count;
+        for (const ptrdiff_t o : face_) {
+          const unsigned short m = labels[p + o];
+          if (m != pair.first && m != pair.second) continue;
           i.sum += values[p + o];
           ++i.count;
         }
-    };
-    if (l != 0) {
-      for (const unsigned short m : around) add(l, m);
-      return;
-    }
-    for (size_t a = 0; a < around.size(); ++a)
-      for (size_t b = a + 1; b < around.size(); ++b) add(around[a], around[b]);
+      }
   });
   detail::UnionFind groups;
   for (size_t l = 0; l < mean.size(); ++l) groups.Add();
   // Two round bodies are two nuclei, whatever lies between them.
   const std::vector<uint8_t> round =
       neck_cut_ ? neck_cut_->RoundLabels(labels) : std::vector<uint8_t>(mean.size(), 0);
-  for (const auto& [pair, i] : interfaces)
-    if (i.sum / double(i.count) >= std::min(mean[pair.first], mean[pair.second]) -
-                                       kSeamSignificance * noise / std::sqrt(double(i.count)) &&
-        !(round[pair.first] && round[pair.second]))
+  for (const auto& [pair, i] : interfaces) {
+    const float dimmer = std::min(mean[pair.first], mean[pair.second]);
+    const float brighter = std::max(mean[pair.first], mean[pair.second]);
+    const bool seam =
+        i.sum / double(i.count) < dimmer - kSeamSignificance * noise / std::sqrt(double(i.count));
+    const bool distinct = brighter - background >= kDistinctContrast * (dimmer - background);
+    if (!seam && !distinct && !(round[pair.first] && round[pair.second]))
       groups.Join(pair.first, pair.second);
+  }
   return groups;
 }
 
 std::vector<unsigned short> SeamJoin::Joined(const std::vector<unsigned short>& labels,
                                              detail::UnionFind& groups) const {
-  std::vector<uint64_t> count(groups.Size(), 0);
-  for (const unsigned short l : labels) ++count[l];
-  // Each group takes its largest member's label.
-  std::vector<unsigned short> largest(groups.Size(), 0);
-  for (size_t l = 1; l < groups.Size(); ++l) {
-    const uint32_t root = groups.Find(static_cast<uint32_t>(l));
-    unsigned short& best = largest[root];
-    if (best == 0 || count[l] > count[best]) best = static_cast<unsigned short>(l);
-  }
-  auto target = [&](unsigned short l) { return l == 0 ? l : largest[groups.Find(l)]; };
+  // A group takes its smallest label, the union-find's root: the oldest track of the cell.
+  auto target = [&](unsigned short l) { return static_cast<unsigned short>(groups.Find(l)); };
   std::vector<unsigned short> joined(labels.size());
   for (size_t p = 0; p < labels.size(); ++p) joined[p] = target(labels[p]);
   // A background voxel between two members of one group closes: the line a watershed left

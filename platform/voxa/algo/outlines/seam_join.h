@@ -2,9 +2,9 @@
 // them as labels of their own, and once they have grown back together the evolution never
 // merges them: a whole cell ends up as a chain of labels cut straight across. Two touching labels
 // are one object when the voxels along their interface are as bright as the dimmer of the two
-// (no dark seam lies between them) and one of them is not a round body: touching nuclei are two
-// round bodies, while the pieces of a spread-out cell are long. Whatever the neck cut would part
-// again stays apart.
+// (no dark seam lies between them), when they are of like brightness and when one of them is not
+// a round body: touching nuclei are two round bodies, while the pieces of a spread-out cell are
+// long. Whatever the neck cut would part again stays apart.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +21,9 @@ namespace voxa::algo {
 // An interface is a seam when its mean lies this many of its own standard errors (the noise over
 // the square root of its voxels) below the dimmer label's mean: a one-sided test at about 2 %.
 constexpr double kSeamSignificance = 2.0;
+// Of two touching labels, one whose contrast over the background is this many times the other's
+// is another object: a nucleus in the haze of its own light, not a part of it.
+constexpr float kDistinctContrast = 3.0f;
 
 class SeamJoin {
  public:
@@ -28,21 +31,23 @@ class SeamJoin {
   SeamJoin(const PaddedGrid& grid, const NeckCut* neck_cut);
 
   // The (padded index, label) changes that join the touching labels of `labels` (one per padded
-  // voxel, 0 for the background and the padding) with no seam between them: the interface's mean
-  // of `values` is not significantly (kSeamSignificance, with the noise `noise`) below the dimmer
-  // label's mean in `mean` (indexed by label), and the two are not both round bodies. A join
-  // holds only where the neck cut, on the labels with `cuttable` set, would not part it again. A
-  // joined group takes the label of its largest member; a background voxel between two of its
-  // members, with no other group around, closes into it.
+  // voxel, 0 for the background and the padding) that nothing parts: the interface's mean of
+  // `values` is not significantly (kSeamSignificance, with the noise `noise`) below the dimmer
+  // label's mean in `mean` (indexed by label), neither label is kDistinctContrast times as far
+  // above `background` as the other, and the two are not both round bodies. A join holds only
+  // where the neck cut, on the labels with `cuttable` set, would not part it again. A joined
+  // group takes its smallest label; a background voxel between two of its members, with no other
+  // group around, closes into it.
   std::vector<std::pair<size_t, unsigned short>> Relabel(
       const std::vector<unsigned short>& labels, const std::vector<float>& values,
-      const std::vector<float>& mean, float noise, const std::vector<uint8_t>& cuttable) const;
+      const std::vector<float>& mean, float background, float noise,
+      const std::vector<uint8_t>& cuttable) const;
 
  private:
   // The labels grouped by the seamless interfaces between them.
   detail::UnionFind SeamlessPairs(const std::vector<unsigned short>& labels,
                                   const std::vector<float>& values, const std::vector<float>& mean,
-                                  float noise) const;
+                                  float background, float noise) const;
   // `labels` with every group under one label and the background closed between its voxels.
   std::vector<unsigned short> Joined(const std::vector<unsigned short>& labels,
                                      detail::UnionFind& groups) const;
