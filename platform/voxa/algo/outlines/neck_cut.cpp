@@ -177,8 +177,10 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
   std::vector<uint32_t> distance;
   Distances(labels, distance);
   std::vector<size_t> order;
+  // A label that may not be cut floods into one basin whatever its shape, and its flood never
+  // meets another label's: its voxels are left out.
   for (size_t p = 0; p < labels.size(); ++p)
-    if (labels[p]) order.push_back(p);
+    if (labels[p] && cuttable[labels[p]]) order.push_back(p);
   std::sort(order.begin(), order.end(),
             [&](size_t a, size_t b) { return distance[a] > distance[b]; });
   std::vector<int> basin(labels.size(), 0);  // 0: not flooded yet, else id + 1, or kLine

@@ -38,6 +38,9 @@ std::vector<std::pair<size_t, unsigned short>> SeamJoin::Relabel(
     const std::vector<float>& mean, float background, float noise,
     const std::vector<uint8_t>& cuttable) const {
   detail::UnionFind groups = SeamlessPairs(labels, values, mean, background, noise);
+  bool any = false;
+  for (uint32_t l = 1; l < groups.Size() && !any; ++l) any = groups.Find(l) != l;
+  if (!any) return {};
   std::vector<unsigned short> joined = Joined(labels, groups);
   if (neck_cut_ != nullptr) {
     groups = UnpartedByNecks(labels, joined, cuttable);
@@ -88,18 +91,21 @@ detail::UnionFind SeamJoin::SeamlessPairs(const std::vector<unsigned short>& lab
   });
   detail::UnionFind groups;
   for (size_t l = 0; l < mean.size(); ++l) groups.Add();
-  // Two round bodies are two nuclei, whatever lies between them.
-  const std::vector<uint8_t> round =
-      neck_cut_ ? neck_cut_->RoundLabels(labels) : std::vector<uint8_t>(mean.size(), 0);
+  std::vector<Pair> candidates;
   for (const auto& [pair, i] : interfaces) {
     const float dimmer = std::min(mean[pair.first], mean[pair.second]);
     const float brighter = std::max(mean[pair.first], mean[pair.second]);
     const bool seam =
         i.sum / double(i.count) < dimmer - kSeamSignificance * noise / std::sqrt(double(i.count));
     const bool distinct = brighter - background >= kDistinctContrast * (dimmer - background);
-    if (!seam && !distinct && !(round[pair.first] && round[pair.second]))
-      groups.Join(pair.first, pair.second);
+    if (!seam && !distinct) candidates.push_back(pair);
   }
+  if (candidates.empty()) return groups;
+  // Two round bodies are two nuclei, whatever lies between them.
+  const std::vector<uint8_t> round =
+      neck_cut_ ? neck_cut_->RoundLabels(labels) : std::vector<uint8_t>(mean.size(), 0);
+  for (const auto& [a, b] : candidates)
+    if (!(round[a] && round[b])) groups.Join(a, b);
   return groups;
 }
 
