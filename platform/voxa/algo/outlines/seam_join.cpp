@@ -1,6 +1,7 @@
 // SeamJoin: one pass gathers, per pair of touching labels, the values along their interface (the
 // labelled voxels facing the other label and the background line a watershed left between them);
-// the pairs without a seam are joined by union-find, and a second pass relabels.
+// the pairs without a seam are joined by union-find; the joined labels are cut at their necks on a
+// copy, the members a piece still holds together stay joined, and a last pass relabels.
 #include "outlines/seam_join.h"
 
 #include <algorithm>

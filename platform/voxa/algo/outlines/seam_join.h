@@ -4,7 +4,8 @@
 // are one object when the voxels along their interface are as bright as the dimmer of the two
 // (no dark seam lies between them), when they are of like brightness and when one of them is not
 // a round body: touching nuclei are two round bodies, while the pieces of a spread-out cell are
-// long. Whatever the neck cut would part again stays apart.
+// long. Members that the neck cut would part again, so that no piece keeps voxels of both, stay
+// apart.
 #pragma once
 
 #include <cstddef>
@@ -35,7 +36,8 @@ class SeamJoin {
   // `values` is not significantly (kSeamSignificance, with the noise `noise`) below the dimmer
   // label's mean in `mean` (indexed by label), neither label is kDistinctContrast times as far
   // above `background` as the other, and the two are not both round bodies. A join holds only
-  // where the neck cut, on the labels with `cuttable` set, would not part it again. A joined
+  // where, once the joined label is cut at its necks (the labels with `cuttable` set), one piece
+  // still holds voxels of both members; a neck away from the interface does not undo it. A joined
   // group takes its smallest label; a background voxel between two of its members, with no other
   // group around, closes into it.
   std::vector<std::pair<size_t, unsigned short>> Relabel(
