@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <numeric>
-#include <unordered_map>
 
 #include "voxa/hole_filling.h"
 #include "voxa/image3d.h"
@@ -25,11 +24,9 @@ constexpr uint32_t kMinBodyDepth = 20;
 // or two touching nuclei give bodies of like size, while a lobe or a bleb on one nucleus is far
 // shallower than the nucleus itself.
 constexpr float kMinBodyRatio = 0.5f;
-// A waist (a neck at least kDeepNeck of the smaller body's width) is cut only where every piece
-// is a round body, at most kMaxElongation times the disc of its own depth (an ellipse of axes 3:1):
-// nuclei and dividing daughters are, the long arms of a spread-out whole cell are not. Deeper necks
-// are cut whatever the pieces.
-constexpr float kDeepNeck = 0.5f;
+// In an image a label is cut only where every piece is a round body, at most kMaxElongation times
+// the disc of its own depth (an ellipse of axes 3:1): nuclei and dividing daughters are, while the
+// arms of a spread-out whole cell are not, however thin the joints between them.
 constexpr float kMaxElongation = 3.0f;
 constexpr int kLine = -1;  // basin id of a cut voxel
 
@@ -61,12 +58,12 @@ float Elongation(uint64_t voxels, uint32_t peak) {
   return float(voxels) / std::max(3.14159f * r * r, 1.0f);
 }
 
-// Drops the shallow cuts of a label with a piece that is not a round body (kMaxElongation). Only
+// Drops the cuts of a label with a piece that is not a round body (kMaxElongation). Only
 // in images: a stack's depth in voxels says little of a body's shape when its slices lie further
 // apart than its pixels.
 std::vector<size_t> KeepRoundPieces(const std::vector<unsigned short>& labels,
                                     const std::vector<int>& basin, Basins& basins, bool stack,
-                                    std::vector<size_t> cut, const std::vector<uint8_t>& shallow) {
+                                    std::vector<size_t> cut) {
   if (cut.empty() || stack) return cut;
   std::vector<uint64_t> size(basins.parent.size(), 0);
   for (size_t p = 0; p < labels.size(); ++p)
@@ -79,39 +76,11 @@ std::vector<size_t> KeepRoundPieces(const std::vector<unsigned short>& labels,
     }
   std::vector<size_t> kept;
   for (size_t k = 0; k < cut.size(); ++k)
-    if (!shallow[k] || longest[labels[cut[k]]] <= kMaxElongation) kept.push_back(cut[k]);
+    if (longest[labels[cut[k]]] <= kMaxElongation) kept.push_back(cut[k]);
   return kept;
 }
 
 }  // namespace
-
-// A cut line is a waist when it is at its widest point, where the neck is measured: near the
-// outline every cut voxel is close to the background, so voxel by voxel a waist would be kept
-// there and leave notches. Each line (connected cut voxels of one label) takes the widest.
-void NeckCut::WholeLines(const std::vector<unsigned short>& labels, const std::vector<size_t>& cut,
-                         std::vector<uint8_t>& shallow) const {
-  std::unordered_map<size_t, size_t> index;
-  for (size_t k = 0; k < cut.size(); ++k) index.emplace(cut[k], k);
-  std::vector<uint8_t> seen(cut.size(), 0);
-  std::vector<size_t> line;
-  for (size_t k = 0; k < cut.size(); ++k) {
-    if (seen[k]) continue;
-    seen[k] = 1;
-    line.assign(1, k);
-    bool waist = false;
-    for (size_t head = 0; head < line.size(); ++head) {
-      const size_t p = cut[line[head]];
-      waist = waist || shallow[line[head]];
-      for (const ptrdiff_t o : offsets_) {
-        const auto it = index.find(p + o);
-        if (it == index.end() || seen[it->second] || labels[p + o] != labels[p]) continue;
-        seen[it->second] = 1;
-        line.push_back(it->second);
-      }
-    }
-    for (const size_t m : line) shallow[m] = waist;
-  }
-}
 
 NeckCut::NeckCut(const PaddedGrid& grid, float neck_ratio)
     : grid_(grid), neck_ratio_(neck_ratio), offsets_(grid.Offsets(grid.FullNeighbourhood())) {
@@ -172,7 +141,6 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels) con
 std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
                                   const std::vector<uint8_t>& cuttable) const {
   std::vector<size_t> cut;
-  std::vector<uint8_t> shallow;  // per cut voxel: a waist rather than a deep neck
   if (!(neck_ratio_ > 0)) return cut;
   std::vector<uint32_t> distance;
   Distances(labels, distance);
@@ -217,13 +185,9 @@ std::vector<size_t> NeckCut::Find(const std::vector<unsigned short>& labels,
     } else {
       basin[p] = kLine;
       cut.push_back(p);
-      uint32_t body = UINT32_MAX;
-      for (const int r : roots) body = std::min(body, basins.peak[r]);
-      shallow.push_back(float(d) >= kDeepNeck * float(body));
     }
   }
-  if (!grid_.IsStack()) WholeLines(labels, cut, shallow);
-  return KeepRoundPieces(labels, basin, basins, grid_.IsStack(), std::move(cut), shallow);
+  return KeepRoundPieces(labels, basin, basins, grid_.IsStack(), std::move(cut));
 }
 
 }  // namespace voxa::algo

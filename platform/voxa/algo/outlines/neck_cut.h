@@ -3,8 +3,8 @@
 // they part). Each label is flooded from the maxima of its chamfer distance to the background in
 // decreasing distance; two flooded basins stay apart when the distance at the voxel that would
 // join them (the neck's half width) is below a share of the smaller basin's peak (its body's
-// half width), and the voxels that touch two such basins form the cut, one voxel wide. A label
-// is cut at a mere waist only where its pieces are round bodies.
+// half width), and the voxels that touch two such basins form the cut, one voxel wide. In an image
+// a label is cut only where its pieces are round bodies.
 #pragma once
 
 #include <cstddef>
@@ -34,8 +34,6 @@ class NeckCut {
 
  private:
   void Distances(const std::vector<unsigned short>& labels, std::vector<uint32_t>& distance) const;
-  void WholeLines(const std::vector<unsigned short>& labels, const std::vector<size_t>& cut,
-                  std::vector<uint8_t>& shallow) const;
 
   const PaddedGrid& grid_;
   float neck_ratio_;
