@@ -165,23 +165,16 @@ void TwoListLevelSet::RelocateInterfaces() {
   // The flood would have to stop at frozen voxels and could then leave two labels touching:
   // with a mask of mutable voxels the lines stay where the evolution leaves them.
   if (mutable_mask_ != nullptr || settings_.interface_band == 0) return;
-  // The region sums the evolution keeps give every label's mean without another pass.
-  std::vector<float> mean(kLabelCount, 0.0f);
-  for (size_t l = 1; l < kLabelCount; ++l)
-    if (count_[l] != 0) mean[l] = static_cast<float>(sum_[l] / double(count_[l]));
   const InterfaceWatershed watershed(grid_, settings_.interface_band, kDistinctLabels);
-  Apply(watershed.Relabel(label_, value_, mean));
+  Apply(watershed.Relabel(label_, value_, OwnMeans()));
 }
 
 void TwoListLevelSet::JoinSeamlessLabels() {
   if (mutable_mask_ != nullptr || !settings_.join_seamless) return;
-  std::vector<float> mean(kLabelCount, 0.0f);
-  for (size_t l = 1; l < kLabelCount; ++l)
-    if (count_[l] != 0) mean[l] = static_cast<float>(sum_[l] / double(count_[l]));
   const NeckCut neck_cut(grid_, settings_.neck_ratio);
   const std::vector<uint8_t> cuttable = Cuttable();  // refreshes the noise level too
   Apply(SeamJoin(grid_, &neck_cut)
-            .Relabel(label_, value_, mean, background_mean_, background_noise_, cuttable));
+            .Relabel(label_, value_, OwnMeans(), background_mean_, background_noise_, cuttable));
 }
 
 void TwoListLevelSet::MoveOutlinesToEdges() {
@@ -215,6 +208,14 @@ void TwoListLevelSet::CutNecks() {
   Merge();
   CleanLists(true);
   CleanLists(false);
+}
+
+std::vector<float> TwoListLevelSet::OwnMeans() const {
+  // The region sums the evolution keeps give every label's mean without another pass.
+  std::vector<float> mean(kLabelCount, 0.0f);
+  for (size_t l = 1; l < kLabelCount; ++l)
+    if (count_[l] != 0) mean[l] = static_cast<float>(sum_[l] / double(count_[l]));
+  return mean;
 }
 
 std::vector<uint8_t> TwoListLevelSet::Cuttable() {

@@ -132,6 +132,8 @@ class TwoListLevelSet {
   void CutNecks();
   // Per label: whether the neck cut may cut it.
   std::vector<uint8_t> Cuttable();
+  // Per label: the mean of its own voxels (0 for labels not in use).
+  std::vector<float> OwnMeans() const;
   // Moves the interfaces between touching labels onto the seams between them
   // (InterfaceWatershed).
   void RelocateInterfaces();

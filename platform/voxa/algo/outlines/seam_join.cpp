@@ -113,30 +113,26 @@ detail::UnionFind SeamJoin::SeamlessPairs(const std::vector<unsigned short>& lab
 std::vector<unsigned short> SeamJoin::Joined(const std::vector<unsigned short>& labels,
                                              detail::UnionFind& groups) const {
   // A group takes its smallest label, the union-find's root: the oldest track of the cell.
-  auto target = [&](unsigned short l) { return static_cast<unsigned short>(groups.Find(l)); };
+  std::vector<unsigned short> target(groups.Size());
+  for (uint32_t l = 0; l < groups.Size(); ++l)
+    target[l] = static_cast<unsigned short>(groups.Find(l));
   std::vector<unsigned short> joined(labels.size());
-  for (size_t p = 0; p < labels.size(); ++p) joined[p] = target(labels[p]);
+  for (size_t p = 0; p < labels.size(); ++p) joined[p] = target[labels[p]];
   // A background voxel between two members of one group closes: the line a watershed left
   // between them. One next to another group stays, so that labels never come to touch.
   std::vector<unsigned short> closing(labels.size(), 0);
   grid_.ForEachVoxel([&](size_t, size_t p) {
     if (labels[p] != 0) return;
-    unsigned short into = 0;
-    for (const ptrdiff_t o : full_) {
-      const unsigned short m = labels[p + o];
-      if (m == 0) continue;
-      if (into != 0 && target(m) != into) return;
-      into = target(m);
-    }
     unsigned short first = 0;
     bool between = false;
     for (const ptrdiff_t o : full_) {
       const unsigned short m = labels[p + o];
       if (m == 0) continue;
       if (first == 0) first = m;
+      if (target[m] != target[first]) return;
       between = between || m != first;
     }
-    if (between) closing[p] = into;
+    if (between) closing[p] = target[first];
   });
   // Two neighbouring voxels that close into different groups both stay open.
   grid_.ForEachVoxel([&](size_t, size_t p) {
@@ -151,18 +147,20 @@ std::vector<unsigned short> SeamJoin::Joined(const std::vector<unsigned short>& 
 detail::UnionFind SeamJoin::UnpartedByNecks(const std::vector<unsigned short>& labels,
                                             std::vector<unsigned short>& joined,
                                             const std::vector<uint8_t>& cuttable) const {
-  // Only the labels that took in others are cut here.
+  // Only the labels that took in others are cut here, and only their pieces are looked at.
   std::vector<uint8_t> grew(cuttable.size(), 0);
   for (size_t p = 0; p < labels.size(); ++p)
-    if (labels[p] != 0 && joined[p] != labels[p]) grew[joined[p]] = cuttable[joined[p]];
-  for (const size_t p : neck_cut_->Find(joined, grew)) joined[p] = 0;
+    if (labels[p] != 0 && joined[p] != labels[p]) grew[joined[p]] = 1;
+  std::vector<uint8_t> cut(cuttable.size(), 0);
+  for (size_t l = 0; l < cut.size(); ++l) cut[l] = grew[l] && cuttable[l];
+  for (const size_t p : neck_cut_->Find(joined, cut)) joined[p] = 0;
   // Members stay together where one piece of the cut label holds voxels of both.
   detail::UnionFind groups;
   for (size_t l = 0; l < cuttable.size(); ++l) groups.Add();
   std::vector<uint8_t> seen(labels.size(), 0);
   std::vector<size_t> piece;
   for (size_t start = 0; start < labels.size(); ++start) {
-    if (seen[start] || joined[start] == 0) continue;
+    if (seen[start] || !grew[joined[start]]) continue;
     seen[start] = 1;
     piece.assign(1, start);
     for (size_t head = 0; head < piece.size(); ++head)
