@@ -1,10 +1,13 @@
 // ChanVeseRoutine and the argument checks shared by the two Chan-Vese factories.
 #include "levelset/chan_vese_routine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
+#include "outlines/local_contrast.h"
 #include "voxa/exceptions.h"
+#include "voxa/neck_split.h"
 
 namespace voxa::fls {
 template class Routine<int>;
@@ -75,6 +78,38 @@ void CheckSameSize(const char* routine, const char* what, const Image3d<T>& imag
   throw InternalException(std::string(routine) + ": the " + what + " is " + text(image.GetSize()) +
                           " voxels but the speed image " + text(speed.GetSize()));
 }
+
+ChanVeseSettings CommonChanVeseSettings(const Image3d<float>& speed, int count, float curv_weight,
+                                        float fg_weight, float bg_weight, Parallelism parallelism) {
+  ChanVeseSettings settings;
+  settings.curv_weight = curv_weight;
+  settings.fg_weight = fg_weight;
+  settings.bg_weight = bg_weight;
+  settings.smoothing_sweeps = count;
+  settings.min_local_contrast = kMinLocalContrast;
+  settings.neck_ratio = speed.GetSizeZ() > 1 ? kStackNeckRatio : kImageNeckRatio;
+  settings.threads = std::max(1u, parallelism.threads);
+  return settings;
+}
+
+template <class T>
+fls::Routine<int>* MakeChanVeseRoutine(const char* routine, const char* what,
+                                       const Image3d<float>& speed, const Image3d<T>& start,
+                                       const Image3d<bool>* optional,
+                                       const ChanVeseSettings& settings) {
+  CheckChanVeseSettings(routine, settings);
+  CheckSameSize(routine, what, start, speed);
+  if (optional) CheckSameSize(routine, "mask of mutable voxels", *optional, speed);
+  std::vector<unsigned short> labels(start.begin(), start.end());
+  return new ChanVeseRoutine(routine, speed, std::move(labels), optional, settings);
+}
+
+template fls::Routine<int>* MakeChanVeseRoutine(const char*, const char*, const Image3d<float>&,
+                                                const Image3d<bool>&, const Image3d<bool>*,
+                                                const ChanVeseSettings&);
+template fls::Routine<int>* MakeChanVeseRoutine(const char*, const char*, const Image3d<float>&,
+                                                const Image3d<unsigned short>&,
+                                                const Image3d<bool>*, const ChanVeseSettings&);
 
 template void CheckSameSize(const char*, const char*, const Image3d<bool>&, const Image3d<float>&);
 template void CheckSameSize(const char*, const char*, const Image3d<unsigned short>&,

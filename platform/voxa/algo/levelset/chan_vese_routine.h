@@ -42,6 +42,19 @@ class ChanVeseRoutine final : public fls::Routine<int> {
 // count is not negative.
 void CheckChanVeseSettings(const char* routine, const ChanVeseSettings& settings);
 
+// The settings both factories share: the weights, the smoothing sweeps, the neck ratio of the
+// speed image's dimension, the local-contrast test and the threads.
+ChanVeseSettings CommonChanVeseSettings(const Image3d<float>& speed, int count, float curv_weight,
+                                        float fg_weight, float bg_weight, Parallelism parallelism);
+
+// Checks the settings and the sizes of `start` (`what` names it) and of the optional mask of
+// mutable voxels, then builds the routine named `routine` starting from `start`.
+template <class T>
+fls::Routine<int>* MakeChanVeseRoutine(const char* routine, const char* what,
+                                       const Image3d<float>& speed, const Image3d<T>& start,
+                                       const Image3d<bool>* optional,
+                                       const ChanVeseSettings& settings);
+
 // Throws InternalException naming `routine` and `what` unless `image` has the sizes of `speed`.
 template <class T>
 void CheckSameSize(const char* routine, const char* what, const Image3d<T>& image,
