@@ -2,9 +2,11 @@
 // tool's steps after them (outlines of stacks, divisions and lineage) on the masks in memory.
 #include "trel/pipeline.h"
 
+#include <set>
 #include <string>
 
 #include "filtering/ced_filter_frames.h"
+#include "fleeting_tracks.h"
 #include "foundation/memory_frames.h"
 #include "graphcut/kerf_track_frames.h"
 #include "levelset/fls_track_frames.h"
@@ -28,6 +30,17 @@ voxa::Resolution ResolutionOf(const VoxelSize& v) {
   return voxa::Resolution(voxa::Vector3d<float>(1.0f / v.x, 1.0f / v.y, 1.0f / v.z));
 }
 
+// Removes the fleeting tracks from the masks and the lineage, as `trel track` does.
+std::vector<LineageRow> WithoutFleetingTracks(tool::MaskStore& masks,
+                                              const std::vector<tool::TrackLine>& lineage,
+                                              uint64_t frames) {
+  std::vector<LineageRow> rows;
+  const std::set<uint64_t> fleeting = tool::FleetingTracks(masks, lineage, frames);
+  for (const tool::TrackLine& t : tool::EraseTracks(masks, lineage, fleeting))
+    rows.push_back({t.label, t.begin, t.end, t.parent});
+  return rows;
+}
+
 std::vector<LineageRow> GraphCutSteps(const MemoryFrames& frames, const Shape& s, uint64_t min_size,
                                       std::vector<uint16_t>& labels) {
   tool::MemoryMasks masks(labels.data(), s.slices, s.rows, s.columns);
@@ -36,10 +49,7 @@ std::vector<LineageRow> GraphCutSteps(const MemoryFrames& frames, const Shape& s
     return "frame " + std::to_string(t);
   };
   tool::MoveStackOutlinesToEdges(grey, masks, s.frames);
-  std::vector<LineageRow> lineage;
-  for (const tool::TrackLine& t : tool::SplitDivisions(masks, s.frames, min_size))
-    lineage.push_back({t.label, t.begin, t.end, t.parent});
-  return lineage;
+  return WithoutFleetingTracks(masks, tool::SplitDivisions(masks, s.frames, min_size), s.frames);
 }
 
 }  // namespace
@@ -73,8 +83,8 @@ Result Track(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
   for (const TrackRecord& r : memory.Lineage())
     lineage.push_back({r.label, r.first_frame, r.last_frame, r.parent, 0});
   tool::MemoryMasks masks(result.labels.data(), shape.slices, shape.rows, shape.columns);
-  for (const tool::TrackLine& t : tool::WithdrawPassingDivisions(masks, lineage, shape.frames))
-    result.lineage.push_back({t.label, t.begin, t.end, t.parent});
+  result.lineage = WithoutFleetingTracks(
+      masks, tool::WithdrawPassingDivisions(masks, lineage, shape.frames), shape.frames);
   return result;
 }
 

@@ -11,6 +11,7 @@
 
 #include "atomic_file.h"
 #include "commands.h"
+#include "fleeting_tracks.h"
 #include "foundation/frame_sequence.h"
 #include "frame_files.h"
 #include "interrupt_cleanup.h"
@@ -110,7 +111,8 @@ ExitCode TrackErrorCode(const std::string& message, const std::filesystem::path&
   return FilterErrorCode(message, in);
 }
 
-nlohmann::json Summary(const TrackOptions& o, const Sequence& s, double seconds) {
+nlohmann::json Summary(const TrackOptions& o, const Sequence& s, uint64_t fleeting,
+                       double seconds) {
   const LineageCounts counts = CountLineage(ReadTrackFile(o.out / "res_track.txt"), s.frames);
   nlohmann::json j;
   j["in"] = o.in.string();
@@ -122,6 +124,7 @@ nlohmann::json Summary(const TrackOptions& o, const Sequence& s, double seconds)
   j["divisions"] = counts.divisions;
   j["short_tracks"] = counts.short_tracks;
   j["divisions_losing_a_daughter"] = counts.divisions_losing_a_daughter;
+  j["fleeting_tracks_removed"] = fleeting;
   j["seconds"] = seconds;
   j["seconds_per_frame"] = seconds / double(s.frames);
   j["parameters"] = {{"curv_weight", o.curv_weight}, {"fg_weight", s.fg_weight},
@@ -170,20 +173,22 @@ void RemoveRunRecord(const TrackOptions& o) {
                                            ")");
 }
 
-void RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallback& report) {
+// Returns the number of fleeting tracks removed.
+uint64_t RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallback& report) {
   if (o.method == "graphcut") {
     KerfLabTracking(o.in.c_str(), o.out.c_str(), s.slices, s.frames, o.curv_weight, s.fg_weight,
                     o.bg_weight, o.max_iter, s.min_size, o.overlap, report);
     MoveStackOutlinesToEdges(o.in, o.out, s.frames);
     SplitDivisionsAndWriteLineage(o.out, s.frames, s.min_size);
-    return;
+  } else {
+    const FrameSequence sequence{o.in.c_str(), o.out.c_str(), s.slices, s.frames};
+    FlsTrackFrames(sequence, s.slices, s.frames,
+                   {o.curv_weight, s.fg_weight, o.bg_weight, o.max_iter, s.min_size, o.overlap,
+                    o.border, o.bg_factor, ThreadCount(o.threads)},
+                   report);
+    WithdrawPassingDivisionsInFolder(o.out, s.frames);
   }
-  const FrameSequence sequence{o.in.c_str(), o.out.c_str(), s.slices, s.frames};
-  FlsTrackFrames(sequence, s.slices, s.frames,
-                 {o.curv_weight, s.fg_weight, o.bg_weight, o.max_iter, s.min_size, o.overlap,
-                  o.border, o.bg_factor, ThreadCount(o.threads)},
-                 report);
-  WithdrawPassingDivisionsInFolder(o.out, s.frames);
+  return RemoveFleetingTracksInFolder(o.out, s.frames);
 }
 
 }  // namespace
@@ -206,14 +211,15 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
                                                  : Style::kNone;
     ProgressLine progress(err, "trel track", style);
     const ProgressCallback report = [&](uint64_t i, uint64_t n) { progress.Update(i, n); };
+    uint64_t fleeting = 0;
     try {
-      RunMethod(o, s, report);
+      fleeting = RunMethod(o, s, report);
     } catch (const Error& e) {
       progress.Finish();
       throw ToolError(TrackErrorCode(e.what(), o.in), e.what());
     }
     progress.Finish();
-    const nlohmann::json summary = Summary(o, s, progress.ElapsedSeconds());
+    const nlohmann::json summary = Summary(o, s, fleeting, progress.ElapsedSeconds());
     WriteRunRecord(o, summary);
     if (o.json) {
       out << summary.dump(2) << "\n";
@@ -223,8 +229,9 @@ int RunTrack(const TrackOptions& o, std::ostream& out, std::ostream& err, bool t
         << ClockText(summary["seconds"]) << ": " << summary["tracks"] << " tracks, "
         << summary["divisions"] << " divisions (" << summary["short_tracks"]
         << " tracks of one or two frames, " << summary["divisions_losing_a_daughter"]
-        << " divisions losing a daughter within two frames); masks and res_track.txt in "
-        << o.out.string() << "\n";
+        << " divisions losing a daughter within two frames, " << fleeting
+        << " objects seen in fewer than " << kMinLastingFrames
+        << " frames removed as noise); masks and res_track.txt in " << o.out.string() << "\n";
   });
 }
 

@@ -68,4 +68,12 @@ void WriteTrackFile(const std::filesystem::path& file, const std::vector<TrackLi
   WriteFileAtomically(file, text.str());
 }
 
+void RemoveTrackFile(const std::filesystem::path& file) {
+  std::error_code error;
+  std::filesystem::remove(file, error);
+  if (error)
+    throw ToolError(kExitCannotCreate,
+                    "cannot remove the old " + file.string() + " (" + error.message() + ")");
+}
+
 }  // namespace trel::tool

@@ -26,4 +26,9 @@ std::vector<TrackLine> ReadTrackFile(const std::filesystem::path& file);
 // Throws ToolError(kExitCannotCreate) when it cannot be written.
 void WriteTrackFile(const std::filesystem::path& file, const std::vector<TrackLine>& tracks);
 
+// Removes the lineage file (if any) before the masks it describes are rewritten, so that a run
+// stopped half-way leaves a folder visibly incomplete rather than a lineage that contradicts its
+// masks. Throws ToolError(kExitCannotCreate) when it cannot be removed.
+void RemoveTrackFile(const std::filesystem::path& file);
+
 }  // namespace trel::tool

@@ -245,13 +245,6 @@ class DivisionSplitter {
   OverlapCounter counter_;
 };
 
-// A lineage file left by an earlier run would contradict the rewritten masks if this run fails.
-void RemoveOldLineage(const std::filesystem::path& lineage) {
-  std::error_code error;
-  std::filesystem::remove(lineage, error);
-  if (error) throw ToolError(kExitCannotCreate, "cannot remove the old " + lineage.string());
-}
-
 // The masks cut at their narrow necks, for every pass. When they fit kCacheBytes they are
 // decoded and cut once and kept; otherwise every pass reads and cuts them again.
 class CutMasks {
@@ -320,7 +313,7 @@ std::vector<TrackLine> SplitDivisions(MaskStore& masks, uint64_t frames, uint64_
 void SplitDivisionsAndWriteLineage(const std::filesystem::path& folder, uint64_t frames,
                                    uint64_t min_size) {
   const std::filesystem::path lineage = folder / "res_track.txt";
-  RemoveOldLineage(lineage);
+  RemoveTrackFile(lineage);
   FolderMasks masks(folder);
   WriteTrackFile(lineage, SplitDivisions(masks, frames, min_size));
 }

@@ -111,9 +111,7 @@ void WithdrawPassingDivisionsInFolder(const std::filesystem::path& folder, uint6
   const std::vector<TrackLine> lineage = ReadTrackFile(file);
   const Withdrawal w = WithdrawPassingDivisions(lineage, frames);
   if (w.relabeled.empty()) return;
-  std::error_code error;
-  std::filesystem::remove(file, error);
-  if (error) throw ToolError(kExitCannotCreate, "cannot rewrite " + file.string());
+  RemoveTrackFile(file);
   FolderMasks masks(folder);
   Relabel(masks, lineage, w, frames);
   WriteTrackFile(file, w.lineage);

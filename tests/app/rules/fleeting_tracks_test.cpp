@@ -1,0 +1,58 @@
+// Removal of objects seen for a frame or two, on a hand-drawn five-frame result folder.
+#include "fleeting_tracks.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "frame_files.h"
+#include "label_image.h"
+#include "support/test_support.h"
+
+namespace {
+
+using trel::testing::Draw;
+using trel::testing::Picture;
+using trel::testing::ScratchDir;
+namespace tool = trel::tool;
+using Drawing = std::vector<std::string>;
+using Track = std::array<uint64_t, 4>;  // label, begin, end, parent
+
+TEST(FleetingTracksTest, OnlyShortLonersAwayFromTheEdgeAndTheRunsEndsGo) {
+  // 1 lasts the run; 2 flashes up in frame 2 and 3 in frames 1-2 (both go); 4 flashes up at the
+  // right edge, 5 in the last frame, 6 in the first frame and 7 as 1's short-lived daughter
+  // (all stay).
+  const std::vector<Drawing> frames{
+      {"6.....", ".11...", ".11...", "......", "......", "......"},
+      {"......", ".11...", ".11...", "......", "...3..", "......"},
+      {"......", ".11..4", ".11...", "....2.", "...3..", "7....."},
+      {"......", ".11...", ".11...", "......", "......", "......"},
+      {"......", ".11...", ".11...", "......", "......", "....5."},
+  };
+  const ScratchDir dir;
+  const tool::FrameFiles masks(dir.path(), "mask");
+  for (size_t t = 0; t < frames.size(); ++t)
+    tool::WriteLabelImage(masks.Name(t), Draw<unsigned short>(frames[t]));
+  tool::WriteTrackFile(dir.path() / "res_track.txt", {{1, 0, 4, 0, 0},
+                                                      {2, 2, 2, 0, 0},
+                                                      {3, 1, 2, 0, 0},
+                                                      {4, 2, 2, 0, 0},
+                                                      {5, 4, 4, 0, 0},
+                                                      {6, 0, 0, 0, 0},
+                                                      {7, 2, 2, 1, 0}});
+
+  EXPECT_EQ(tool::RemoveFleetingTracksInFolder(dir.path(), frames.size()), 2u);
+
+  std::vector<Track> lineage;
+  for (const tool::TrackLine& t : tool::ReadTrackFile(dir.path() / "res_track.txt"))
+    lineage.push_back({t.label, t.begin, t.end, t.parent});
+  EXPECT_EQ(lineage, (std::vector<Track>{
+                         {1, 0, 4, 0}, {4, 2, 2, 0}, {5, 4, 4, 0}, {6, 0, 0, 0}, {7, 2, 2, 1}}));
+  tool::LabelImage mask;
+  tool::ReadLabelImage(masks.Name(2), mask);
+  EXPECT_EQ(Picture(mask), (Drawing{"......", ".11..4", ".11...", "......", "......", "7....."}));
+  tool::ReadLabelImage(masks.Name(1), mask);
+  EXPECT_EQ(Picture(mask), frames[3]);  // frame 1 without 3: as frame 3
+}
+
+}  // namespace
