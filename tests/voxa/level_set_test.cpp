@@ -540,6 +540,32 @@ TEST(LabGlobChanVese, OwnMeansKeepADimNucleusThatACommonMeanLoses) {
   }
 }
 
+// Bright spots in a nucleus (condensing chromatin) raise its own mean far above its body; held to
+// that mean, the label would shrink onto the spots. No label is held above the common foreground
+// mean, so the body stays, as in its plain twin beside it.
+TEST(LabGlobChanVese, BrightSpotsDoNotShrinkANucleusOntoThem) {
+  std::mt19937 rng(5);
+  std::normal_distribution<float> noise(0.0f, 0.01f);
+  Image3d<float> speed;
+  speed.MakeRoom(90, 40, 1);
+  Image3d<unsigned short> start;
+  start.MakeRoom(90, 40, 1);
+  for (uint64_t y = 0; y < 40; ++y)
+    for (uint64_t x = 0; x < 90; ++x) {
+      const double a = std::hypot(x - 22.0, y - 20.0), b = std::hypot(x - 66.0, y - 20.0);
+      const bool spot = std::hypot(x - 62.0, y - 20.0) < 2.5 ||
+                        std::hypot(x - 70.0, y - 17.0) < 2.5 ||
+                        std::hypot(x - 68.0, y - 25.0) < 2.5;
+      speed.SetVoxel(x, y, 0, 0.1f + (spot ? 3.0f : a < 12 || b < 12 ? 0.3f : 0.0f) + noise(rng));
+      start.SetVoxel(x, y, 0, a < 10 ? 1 : b < 10 ? 2 : 0);
+    }
+  RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
+  r->IterateUntilConvergence(kMaxIter);
+  const Image3d<unsigned short> labels = LabelsOf(*r, speed);
+  EXPECT_NEAR(double(std::count(labels.begin(), labels.end(), 1)), M_PI * 144, 40.0);
+  EXPECT_NEAR(double(std::count(labels.begin(), labels.end(), 2)), M_PI * 144, 40.0);
+}
+
 TEST(LabGlobChanVese, NoLabelAppearsThatWasNotInTheStartImage) {
   for (const unsigned seed : {1u, 2u, 3u, 4u}) {
     std::mt19937 rng(seed);

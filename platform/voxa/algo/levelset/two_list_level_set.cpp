@@ -258,7 +258,12 @@ float TwoListLevelSet::LabelMean(unsigned short label) const {
   const float floor =
       background_mean_ + std::max(kMinLabelContrast * (common_mean_ - background_mean_),
                                   kMinLabelNoiseMultiple * background_noise_);
-  return own < floor ? background_mean_ : own;
+  if (own < floor) return background_mean_;
+  // A label's own mean serves a dim nucleus, which the foreground's common mean would lose; it
+  // never holds a label above that common mean, since bright spots in a nucleus (condensing
+  // chromatin) or the bright body of a spread-out cell raise it far above the rest of the object,
+  // whose voxels would then fall to the background.
+  return std::min(own, common_mean_);
 }
 
 float TwoListLevelSet::Data(size_t p, unsigned short label) const {
