@@ -17,6 +17,7 @@
 #include "tool_error.h"
 #include "track_defaults.h"
 #include "trel/error.h"
+#include "unequal_divisions.h"
 
 namespace trel::pipeline {
 
@@ -30,10 +31,11 @@ voxa::Resolution ResolutionOf(const VoxelSize& v) {
   return voxa::Resolution(voxa::Vector3d<float>(1.0f / v.x, 1.0f / v.y, 1.0f / v.z));
 }
 
-// Removes the fleeting tracks from the masks and the lineage, as `trel track` does.
-std::vector<LineageRow> WithoutFleetingTracks(tool::MaskStore& masks,
-                                              const std::vector<tool::TrackLine>& lineage,
-                                              uint64_t frames) {
+// The steps every method's lineage goes through in `trel track`: unequal divisions withdrawn and
+// fleeting tracks removed.
+std::vector<LineageRow> LineageSteps(tool::MaskStore& masks, std::vector<tool::TrackLine> lineage,
+                                     uint64_t frames) {
+  lineage = tool::WithdrawUnequalDivisions(masks, lineage, frames);
   std::vector<LineageRow> rows;
   const std::set<uint64_t> fleeting = tool::FleetingTracks(masks, lineage, frames);
   for (const tool::TrackLine& t : tool::EraseTracks(masks, lineage, fleeting))
@@ -49,7 +51,7 @@ std::vector<LineageRow> GraphCutSteps(const MemoryFrames& frames, const Shape& s
     return "frame " + std::to_string(t);
   };
   tool::MoveStackOutlinesToEdges(grey, masks, s.frames);
-  return WithoutFleetingTracks(masks, tool::SplitDivisions(masks, s.frames, min_size), s.frames);
+  return LineageSteps(masks, tool::SplitDivisions(masks, s.frames, min_size), s.frames);
 }
 
 }  // namespace
@@ -83,8 +85,8 @@ Result Track(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
   for (const TrackRecord& r : memory.Lineage())
     lineage.push_back({r.label, r.first_frame, r.last_frame, r.parent, 0});
   tool::MemoryMasks masks(result.labels.data(), shape.slices, shape.rows, shape.columns);
-  result.lineage = WithoutFleetingTracks(
-      masks, tool::WithdrawPassingDivisions(masks, lineage, shape.frames), shape.frames);
+  result.lineage = LineageSteps(masks, tool::WithdrawPassingDivisions(masks, lineage, shape.frames),
+                                shape.frames);
   return result;
 }
 

@@ -28,6 +28,7 @@
 #include "track_file.h"
 #include "trel/error.h"
 #include "trel/kerf_lab_tracking.h"
+#include "unequal_divisions.h"
 
 namespace trel::tool {
 
@@ -188,6 +189,7 @@ uint64_t RunMethod(const TrackOptions& o, const Sequence& s, const ProgressCallb
                    report);
     WithdrawPassingDivisionsInFolder(o.out, s.frames);
   }
+  WithdrawUnequalDivisionsInFolder(o.out, s.frames);
   return RemoveFleetingTracksInFolder(o.out, s.frames);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mask_store.h"
+#include "relabeling.h"
 #include "track_file.h"
 
 namespace trel::tool {
@@ -18,11 +19,6 @@ namespace trel::tool {
 // A division is real when at least two daughters (or their descendants) last this many frames
 // from it; daughters the run's end cuts short cannot be checked and count.
 constexpr uint64_t kMinDaughterFrames = 3;
-
-struct Withdrawal {
-  std::vector<TrackLine> lineage;          // the lineage with the passing divisions withdrawn
-  std::map<uint64_t, uint64_t> relabeled;  // a withdrawn daughter's label -> the label it takes
-};
 
 // `frames`: the run's number of frames. A division is withdrawn only when its daughters that do
 // not last are leaves ending no later than the one that does, so that the mother's track stays
