@@ -1,8 +1,8 @@
-// The in-memory pipeline: MemoryFrames under the library's loops, and for the graph cut the
-// tool's steps after them (outlines of stacks, divisions and lineage) on the masks in memory.
+// The in-memory pipeline: MemoryFrames under the library's loops, and the tool's steps after
+// them on the masks in memory: for the graph cut the outlines of stacks and its divisions, for
+// the level set its passing divisions, and for both the lineage steps every `trel track` run has.
 #include "trel/pipeline.h"
 
-#include <set>
 #include <string>
 
 #include "filtering/ced_filter_frames.h"
@@ -37,8 +37,7 @@ std::vector<LineageRow> LineageSteps(tool::MaskStore& masks, std::vector<tool::T
                                      uint64_t frames) {
   lineage = tool::WithdrawUnequalDivisions(masks, lineage, frames);
   std::vector<LineageRow> rows;
-  const std::set<uint64_t> fleeting = tool::FleetingTracks(masks, lineage, frames);
-  for (const tool::TrackLine& t : tool::EraseTracks(masks, lineage, fleeting))
+  for (const tool::TrackLine& t : tool::RemoveFleetingTracks(masks, lineage, frames))
     rows.push_back({t.label, t.begin, t.end, t.parent});
   return rows;
 }
@@ -77,16 +76,16 @@ Result Track(const uint16_t* frames, const Shape& shape, const VoxelSize& voxel,
                    {p.curv_weight, p.fg_weight, p.bg_weight, p.max_iter, p.min_size, p.overlap,
                     p.border, p.bg_factor, tool::ThreadCount(p.threads)},
                    progress);
+    result.labels = memory.TakeOutput();
+    std::vector<tool::TrackLine> lineage;
+    for (const TrackRecord& r : memory.Lineage())
+      lineage.push_back({r.label, r.first_frame, r.last_frame, r.parent, 0});
+    tool::MemoryMasks masks(result.labels.data(), shape.slices, shape.rows, shape.columns);
+    result.lineage = LineageSteps(
+        masks, tool::WithdrawPassingDivisions(masks, lineage, shape.frames), shape.frames);
   } catch (const tool::ToolError& e) {
     throw Error("%s", e.what());
   }
-  result.labels = memory.TakeOutput();
-  std::vector<tool::TrackLine> lineage;
-  for (const TrackRecord& r : memory.Lineage())
-    lineage.push_back({r.label, r.first_frame, r.last_frame, r.parent, 0});
-  tool::MemoryMasks masks(result.labels.data(), shape.slices, shape.rows, shape.columns);
-  result.lineage = LineageSteps(masks, tool::WithdrawPassingDivisions(masks, lineage, shape.frames),
-                                shape.frames);
   return result;
 }
 

@@ -8,11 +8,11 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <set>
 #include <vector>
 
 #include "mask_store.h"
 #include "passing_divisions.h"
+#include "relabeling.h"
 #include "track_file.h"
 
 namespace trel::tool {
@@ -20,19 +20,15 @@ namespace trel::tool {
 // A track is an object when it is seen in this many frames, as a division's daughters must be.
 inline constexpr uint64_t kMinLastingFrames = kMinDaughterFrames;
 
-// The labels of the fleeting tracks of `lineage` (a run of `frames` frames), judged on the masks,
-// which are only read: those of the frames a candidate lives in.
-std::set<uint64_t> FleetingTracks(const MaskStore& masks, const std::vector<TrackLine>& lineage,
-                                  uint64_t frames);
+// The rule on a run of `frames` frames: the fleeting tracks erased, judged on the masks of the
+// frames they live in.
+Withdrawal RemoveFleetingTracks(const MaskStore& masks, const std::vector<TrackLine>& lineage,
+                                uint64_t frames);
 
-// Erases the labels `fleeting` from the masks of the frames they live in and returns the lineage
-// without their tracks.
-std::vector<TrackLine> EraseTracks(MaskStore& masks, const std::vector<TrackLine>& lineage,
-                                   const std::set<uint64_t>& fleeting);
-
-// Both steps on a result folder (maskTTT.tif, res_track.txt); returns the number of tracks removed.
-// The lineage file goes before any mask is rewritten and comes back at the end. Throws ToolError
-// as the result files' readers and writers do.
+// The same applied to a run's masks, or to a result folder (see relabeling.h); the folder variant
+// returns the number of tracks removed.
+std::vector<TrackLine> RemoveFleetingTracks(MaskStore& masks, const std::vector<TrackLine>& lineage,
+                                            uint64_t frames);
 uint64_t RemoveFleetingTracksInFolder(const std::filesystem::path& folder, uint64_t frames);
 
 }  // namespace trel::tool

@@ -62,7 +62,7 @@ Withdrawal WithdrawPassingDivisions(const std::vector<TrackLine>& lineage, uint6
 std::vector<TrackLine> WithdrawPassingDivisions(MaskStore& masks,
                                                 const std::vector<TrackLine>& lineage,
                                                 uint64_t frames) {
-  return WithdrawOnMasks(masks, lineage, frames, PassingRule(frames));
+  return WithdrawOnMasks(masks, lineage, frames, PassingRule(frames)).lineage;
 }
 
 void WithdrawPassingDivisionsInFolder(const std::filesystem::path& folder, uint64_t frames) {

@@ -5,7 +5,7 @@
 namespace trel::tool {
 
 Withdrawal Withdraw(const std::vector<TrackLine>& lineage, std::map<uint64_t, uint64_t> relabeled,
-                    std::set<uint64_t> freed) {
+                    std::set<uint64_t> freed, std::set<uint64_t> erased) {
   // A mother may itself be a withdrawn daughter: follow the chain to the label that stays.
   // A lineage with a loop of parents (which no tracker writes) must not loop here.
   const auto final_label = [&](uint64_t label) {
@@ -24,7 +24,7 @@ Withdrawal Withdraw(const std::vector<TrackLine>& lineage, std::map<uint64_t, ui
   }
   Withdrawal w;
   for (const TrackLine& t : lineage) {
-    if (relabeled.count(t.label)) continue;
+    if (relabeled.count(t.label) || erased.count(t.label)) continue;
     TrackLine kept = t;
     kept.end = end[t.label];
     kept.parent = t.parent && !freed.count(t.label) ? final_label(t.parent) : 0;
@@ -32,24 +32,40 @@ Withdrawal Withdraw(const std::vector<TrackLine>& lineage, std::map<uint64_t, ui
   }
   w.relabeled = std::move(relabeled);
   w.freed = std::move(freed);
+  w.erased = std::move(erased);
   return w;
+}
+
+std::map<uint64_t, std::vector<uint16_t>> FramesOf(const std::vector<TrackLine>& lineage,
+                                                   const std::set<uint64_t>& labels,
+                                                   uint64_t frames, uint64_t first_frames) {
+  std::map<uint64_t, std::vector<uint16_t>> in;
+  for (const TrackLine& t : lineage) {
+    if (t.label >= kMaskLabels || !labels.count(t.label) || t.begin >= frames) continue;
+    const uint64_t last =
+        std::min({t.end, frames - 1, t.begin + std::min(first_frames - 1, frames)});
+    for (uint64_t f = t.begin; f <= last; ++f) in[f].push_back(static_cast<uint16_t>(t.label));
+  }
+  return in;
 }
 
 namespace {
 
-// Relabels the masks that hold a withdrawn label: only the frames each of them lives in.
-void RelabelMasks(MaskStore& masks, const std::vector<TrackLine>& lineage, const Withdrawal& w,
+// Rewrites the masks that hold a withdrawn or erased label: only the frames each lives in.
+void RewriteMasks(MaskStore& masks, const std::vector<TrackLine>& lineage, const Withdrawal& w,
                   uint64_t frames) {
-  std::set<uint64_t> touched;
-  for (const TrackLine& t : lineage)
-    if (w.relabeled.count(t.label))
-      for (uint64_t f = t.begin; f <= t.end && f < frames; ++f) touched.insert(f);
-  std::vector<uint16_t> to(size_t{1} << 16);
+  std::vector<uint16_t> to(kMaskLabels);
   for (size_t l = 0; l < to.size(); ++l) to[l] = static_cast<uint16_t>(l);
+  std::set<uint64_t> changed(w.erased);
   for (const auto& [from, into] : w.relabeled)
-    if (from < to.size()) to[from] = static_cast<uint16_t>(into);
+    if (from < kMaskLabels && into < kMaskLabels) {
+      to[from] = static_cast<uint16_t>(into);
+      changed.insert(from);
+    }
+  for (const uint64_t label : w.erased)
+    if (label < kMaskLabels) to[label] = 0;
   LabelImage mask;
-  for (const uint64_t f : touched) {
+  for (const auto& [f, labels] : FramesOf(lineage, changed, frames)) {
     masks.Read(f, mask);
     for (unsigned short& v : mask) v = to[v];
     masks.Write(f, mask);
@@ -58,23 +74,24 @@ void RelabelMasks(MaskStore& masks, const std::vector<TrackLine>& lineage, const
 
 }  // namespace
 
-std::vector<TrackLine> WithdrawOnMasks(MaskStore& masks, const std::vector<TrackLine>& lineage,
-                                       uint64_t frames, const WithdrawalRule& rule) {
+Withdrawal WithdrawOnMasks(MaskStore& masks, const std::vector<TrackLine>& lineage, uint64_t frames,
+                           const WithdrawalRule& rule) {
   Withdrawal w = rule(masks, lineage);
-  RelabelMasks(masks, lineage, w, frames);
-  return std::move(w.lineage);
+  RewriteMasks(masks, lineage, w, frames);
+  return w;
 }
 
-void WithdrawInFolder(const std::filesystem::path& folder, uint64_t frames,
-                      const WithdrawalRule& rule) {
+Withdrawal WithdrawInFolder(const std::filesystem::path& folder, uint64_t frames,
+                            const WithdrawalRule& rule) {
   const std::filesystem::path file = folder / "res_track.txt";
   const std::vector<TrackLine> lineage = ReadTrackFile(file);
   FolderMasks masks(folder);
-  const Withdrawal w = rule(masks, lineage);
-  if (!w.Changes()) return;
+  Withdrawal w = rule(masks, lineage);
+  if (!w.Changes()) return w;
   RemoveTrackFile(file);
-  RelabelMasks(masks, lineage, w, frames);
+  RewriteMasks(masks, lineage, w, frames);
   WriteTrackFile(file, w.lineage);
+  return w;
 }
 
 }  // namespace trel::tool

@@ -1,8 +1,8 @@
-// Withdrawing divisions from a lineage: a withdrawn daughter continues the track of the label it
-// takes (its mother's), so that this track runs on over the daughter's frames and the daughter's
-// own daughters become its daughters; a daughter set free keeps its label and loses its parent.
-// The rules that withdraw divisions decide which; the lineage, the masks and the result folder
-// are rewritten here alike for all of them.
+// Rewriting a run's lineage and masks together. A withdrawn daughter continues the track of the
+// label it takes (its mother's), so that this track runs on over the daughter's frames and the
+// daughter's own daughters become its daughters; a daughter set free keeps its label and loses
+// its parent; an erased track goes from the lineage and its voxels become background. The rules
+// decide which; the lineage, the masks and the result folder are rewritten here alike for all.
 #pragma once
 
 #include <cstdint>
@@ -17,34 +17,46 @@
 
 namespace trel::tool {
 
+// Labels a 16-bit mask can hold (0 is the background).
+inline constexpr uint64_t kMaskLabels = uint64_t{1} << 16;
+
 struct Withdrawal {
-  std::vector<TrackLine> lineage;          // the lineage with the divisions withdrawn
+  std::vector<TrackLine> lineage;          // the lineage rewritten
   std::map<uint64_t, uint64_t> relabeled;  // a withdrawn daughter's label -> the label it takes
   std::set<uint64_t> freed;                // daughters that lose their parent and keep their label
+  std::set<uint64_t> erased;               // tracks removed, voxels and all
 
-  bool Changes() const { return !relabeled.empty() || !freed.empty(); }
+  bool Changes() const { return !relabeled.empty() || !freed.empty() || !erased.empty(); }
 };
 
 // The lineage in which every label of `relabeled` continues the label it maps to, followed
-// through chains to the label that stays, and every label of `freed` has no parent. Returns them
-// with `relabeled` mapping to the labels that stay. O(tracks log tracks).
+// through chains to the label that stays, every label of `freed` has no parent and the tracks of
+// `erased` are gone. Labels of `relabeled` must map to tracks of the lineage. Returns them with
+// `relabeled` mapping to the labels that stay. O(tracks log tracks).
 Withdrawal Withdraw(const std::vector<TrackLine>& lineage, std::map<uint64_t, uint64_t> relabeled,
-                    std::set<uint64_t> freed = {});
+                    std::set<uint64_t> freed = {}, std::set<uint64_t> erased = {});
+
+// Frame -> the labels of `labels` whose tracks live in it, within the run's `frames` frames and
+// at most `first_frames` frames from each track's start.
+std::map<uint64_t, std::vector<uint16_t>> FramesOf(const std::vector<TrackLine>& lineage,
+                                                   const std::set<uint64_t>& labels,
+                                                   uint64_t frames,
+                                                   uint64_t first_frames = UINT64_MAX);
 
 // A rule: the withdrawal it decides on a run's lineage, reading the masks where it needs to.
 using WithdrawalRule =
     std::function<Withdrawal(const MaskStore& masks, const std::vector<TrackLine>& lineage)>;
 
-// Applies the rule to masks of a run of `frames` frames: relabels the masks of the frames that
-// hold a relabeled track and returns the new lineage.
-std::vector<TrackLine> WithdrawOnMasks(MaskStore& masks, const std::vector<TrackLine>& lineage,
-                                       uint64_t frames, const WithdrawalRule& rule);
+// Applies the rule to masks of a run of `frames` frames: rewrites the masks of the frames that
+// hold a relabeled or erased track and returns the withdrawal.
+Withdrawal WithdrawOnMasks(MaskStore& masks, const std::vector<TrackLine>& lineage, uint64_t frames,
+                           const WithdrawalRule& rule);
 
 // The same on a result folder (maskTTT.tif, res_track.txt), left as it is when the rule changes
 // nothing. The lineage file goes before any mask is rewritten and comes back at the end, so that
 // a stop half-way leaves the folder visibly incomplete. Throws ToolError as the result files'
 // readers and writers do.
-void WithdrawInFolder(const std::filesystem::path& folder, uint64_t frames,
-                      const WithdrawalRule& rule);
+Withdrawal WithdrawInFolder(const std::filesystem::path& folder, uint64_t frames,
+                            const WithdrawalRule& rule);
 
 }  // namespace trel::tool

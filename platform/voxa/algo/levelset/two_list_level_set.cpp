@@ -222,6 +222,8 @@ std::vector<uint8_t> TwoListLevelSet::Cuttable() {
   if (means_stale_) RefreshMeans();
   // The outline of a label barely above the noise is ragged with noise, and its notches would
   // pass for necks: such labels are not cut.
+  // The outline lies halfway to the level the evolution holds the label to, which therefore
+  // decides, not a bright core inside it.
   std::vector<uint8_t> cuttable(kLabelCount, 0);
   for (size_t l = 1; l < kLabelCount; ++l)
     cuttable[l] = count_[l] > 0 && LabelMean(static_cast<unsigned short>(l)) - background_mean_ >
@@ -262,8 +264,9 @@ float TwoListLevelSet::LabelMean(unsigned short label) const {
   // A label's own mean serves a dim nucleus, which the foreground's common mean would lose; it
   // never holds a label above that common mean, since bright spots in a nucleus (condensing
   // chromatin) or the bright body of a spread-out cell raise it far above the rest of the object,
-  // whose voxels would then fall to the background.
-  return std::min(own, common_mean_);
+  // whose voxels would then fall to the background. (Nor below the floor, in a frame whose
+  // foreground as a whole is that faint.)
+  return std::min(own, std::max(common_mean_, floor));
 }
 
 float TwoListLevelSet::Data(size_t p, unsigned short label) const {
