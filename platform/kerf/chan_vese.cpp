@@ -87,14 +87,11 @@ void PhaseMeans(const std::string& method, const Data::Image<N, T, T>& image, co
 }
 
 // Given a labelling's zones: the mean of each label's nodes (a labelled node lies in its own
-// label's zone), the pooled foreground mean for zone 0. A label's own mean serves a dim nucleus;
-// it never lies further from the background mean `background` than the pooled one, since bright
-// spots in a nucleus or the bright body of a spread-out cell would hold the rest of the object to
-// their brightness. Returns the largest change of a label's mean against the mean that applied to
-// the label before.
+// label's zone), the pooled foreground mean for zone 0. Returns the largest change of a label's
+// mean against the mean that applied to the label before.
 template <size_t N, class T>
 T UpdateLabelMeans(const std::string& method, const Data::Image<N, T, T>& image,
-                   const bool* labelled, T background, T pooled, std::vector<uint32_t>& zone,
+                   const bool* labelled, T pooled, std::vector<uint32_t>& zone,
                    ForegroundMeans<T>& fg) {
   uint32_t top = 0;
   for (const uint32_t label : zone) top = std::max(top, label);
@@ -110,8 +107,7 @@ T UpdateLabelMeans(const std::string& method, const Data::Image<N, T, T>& image,
   T change = 0;
   for (size_t label = 1; label <= top; ++label) {
     if (count[label] == 0) continue;
-    const T own = static_cast<T>(sum[label] / static_cast<double>(count[label]));
-    next.mean[label] = pooled > background ? std::min(own, pooled) : std::max(own, pooled);
+    next.mean[label] = static_cast<T>(sum[label] / static_cast<double>(count[label]));
     const T before = label < fg.mean.size() ? fg.mean[label] : fg.mean[0];
     change = std::max(change, std::abs(next.mean[label] - before));
   }
@@ -125,14 +121,14 @@ T UpdateLabelMeans(const std::string& method, const Data::Image<N, T, T>& image,
 // mean, 0 for a two-phase solver.
 template <size_t N, class T>
 T UpdateZones(const std::string& method, const Data::Image<N, T, T>& image,
-              const Flow::IGridMaxFlow<N, T, T, T>& solver, const bool* cut, T background, T pooled,
+              const Flow::IGridMaxFlow<N, T, T, T>& solver, const bool* cut, T pooled,
               std::vector<uint32_t>& spare, ForegroundMeans<T>& fg) {
   spare.resize(image.Elems());
   if (!solver.LabelZones(spare.data())) {
     fg.mean[0] = pooled;
     return T(0);
   }
-  return UpdateLabelMeans<N, T>(method, image, cut, background, pooled, spare, fg);
+  return UpdateLabelMeans<N, T>(method, image, cut, pooled, spare, fg);
 }
 
 // A fingerprint of the means. Zones follow the cut, not the energy, so with labelled regions the
@@ -216,7 +212,7 @@ T Compute(const Data::Image<N, T, T>& image, T lambda1, T lambda2, T& c1, T& c2,
     PhaseMeans<N, T>(method, image, result.Data(), m1, m2);
     const T change =
         std::max({std::abs(m1 - c1), std::abs(m2 - c2),
-                  UpdateZones<N, T>(method, image, solver, result.Data(), m1, m2, spare, fg)});
+                  UpdateZones<N, T>(method, image, solver, result.Data(), m2, spare, fg)});
     c1 = m1;
     c2 = m2;
     const uint64_t key = MeansKey(c1, fg);

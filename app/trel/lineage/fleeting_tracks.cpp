@@ -6,11 +6,11 @@ namespace trel::tool {
 
 namespace {
 
-// Fleeting by the lineage alone: the only track of its label, alone in the lineage, and short
-// between the run's first and last frames.
+// Fleeting by the lineage alone: the only track of its label, alone in the lineage, and short in
+// a run long enough to tell.
 std::set<uint64_t> Candidates(const std::vector<TrackLine>& lineage, uint64_t frames) {
   std::set<uint64_t> candidates;
-  if (frames < 3) return candidates;
+  if (frames < kMinLastingFrames) return candidates;
   std::set<uint64_t> mothers;
   std::map<uint64_t, int> lines;
   for (const TrackLine& t : lineage) {
@@ -19,8 +19,7 @@ std::set<uint64_t> Candidates(const std::vector<TrackLine>& lineage, uint64_t fr
   }
   for (const TrackLine& t : lineage)
     if (!t.parent && !mothers.count(t.label) && lines[t.label] == 1 && t.label < kMaskLabels &&
-        t.begin > 0 && t.begin <= t.end && t.end < frames - 1 &&
-        t.end - t.begin + 1 < kMinLastingFrames)
+        t.begin <= t.end && t.end < frames && t.end - t.begin + 1 < kMinLastingFrames)
       candidates.insert(t.label);
   return candidates;
 }

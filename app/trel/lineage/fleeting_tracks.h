@@ -1,8 +1,10 @@
 // Objects that flash up for a frame or two and are gone are noise that one frame's segmentation
 // took for a cell: a speck of background, a patch of haze. A cell lasts. A track with no mother
 // and no daughters that is seen in fewer than kMinLastingFrames frames is removed from the masks
-// and the lineage, unless it cannot be judged: the run's first or last frame cuts it short, or it
-// touches the field's left, right, top or bottom edge, across which a cell may pass in a frame.
+// and the lineage, unless it touches the field's left, right, top or bottom edge, across which a
+// cell may pass in a frame. At the run's first and last frames a lone newcomer cannot show that it
+// lasts, but away from the edge such newcomers are nearly all specks, as they are in the middle
+// of a run: they go too. A run shorter than kMinLastingFrames keeps everything.
 // Every method's result goes through this step, so both lineages count only objects that last.
 #pragma once
 

@@ -30,8 +30,9 @@ constexpr size_t kRecentStates = 4;
 // is taken for background.
 constexpr float kMinLabelContrast = 0.1f;
 constexpr float kMinLabelNoiseMultiple = 1.0f;
-// A label is cut at its necks only when its mean lies this many standard deviations of the
-// background above the background mean.
+// A label stands clear of the noise when its mean lies this many standard deviations of the
+// background above the background mean: only then is it cut at its necks, and only such labels
+// set the level that no label is held above.
 constexpr float kMinCutContrast = 4.0f;
 constexpr size_t kLabelCount = 65536;
 // The curvature term is the share of the neighbourhood inside the region less one half: the
@@ -249,6 +250,16 @@ void TwoListLevelSet::RefreshMeans() {
   const double variance = has_bg ? background_squares_ / double(count_[0]) - bg * bg : 0;
   background_noise_ =
       std::min(image_spread_, static_cast<float>(std::sqrt(std::max(0.0, variance))));
+  // The foreground's level: the mean of the labels that stand clear of the noise, so that
+  // labels of faint background, which a noisy frame seeds, cannot drag it down.
+  double sum = 0, count = 0;
+  for (size_t l = 1; l < kLabelCount; ++l)
+    if (count_[l] != 0 &&
+        sum_[l] / double(count_[l]) - bg > kMinCutContrast * double(background_noise_)) {
+      sum += sum_[l];
+      count += double(count_[l]);
+    }
+  typical_mean_ = count > 0 ? static_cast<float>(sum / count) : common_mean_;
 }
 
 float TwoListLevelSet::LabelMean(unsigned short label) const {
@@ -262,11 +273,11 @@ float TwoListLevelSet::LabelMean(unsigned short label) const {
                                   kMinLabelNoiseMultiple * background_noise_);
   if (own < floor) return background_mean_;
   // A label's own mean serves a dim nucleus, which the foreground's common mean would lose; it
-  // never holds a label above that common mean, since bright spots in a nucleus (condensing
-  // chromatin) or the bright body of a spread-out cell raise it far above the rest of the object,
-  // whose voxels would then fall to the background. (Nor below the floor, in a frame whose
-  // foreground as a whole is that faint.)
-  return std::min(own, std::max(common_mean_, floor));
+  // never holds a label above the mean of the labels clear of the noise, since bright spots in a
+  // nucleus (condensing chromatin) or the bright body of a spread-out cell raise it far above the
+  // rest of the object, whose voxels would then fall to the background. (Nor below the floor, in
+  // a frame whose foreground as a whole is that faint.)
+  return std::min(own, std::max(typical_mean_, floor));
 }
 
 float TwoListLevelSet::Data(size_t p, unsigned short label) const {
