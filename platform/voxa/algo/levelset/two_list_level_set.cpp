@@ -78,6 +78,7 @@ void TwoListLevelSet::Start(const unsigned short* labels) {
   fg_sum_ = 0;
   fg_count_ = 0;
   background_squares_ = 0;
+  top_label_ = 0;
   hash_ = 0;
   means_frozen_ = false;
   means_stale_ = true;
@@ -88,6 +89,7 @@ void TwoListLevelSet::Start(const unsigned short* labels) {
     label_[p] = labels[i];
     state_[p] = (mutable_mask && !mutable_mask[i]) ? kFrozen : 0;
     Account(labels[i], speed[i], +1);
+    top_label_ = std::max<size_t>(top_label_, labels[i]);
     if (labels[i]) hash_ ^= VoxelKey(p, labels[i]);
   });
   ParallelJobs(static_cast<ptrdiff_t>(slabs_.size()), settings_.threads, [&](ptrdiff_t k) {
@@ -253,7 +255,7 @@ void TwoListLevelSet::RefreshMeans() {
   // The foreground's level: the mean of the labels that stand clear of the noise, so that
   // labels of faint background, which a noisy frame seeds, cannot drag it down.
   double sum = 0, count = 0;
-  for (size_t l = 1; l < kLabelCount; ++l)
+  for (size_t l = 1; l <= top_label_; ++l)
     if (count_[l] != 0 &&
         sum_[l] / double(count_[l]) - bg > kMinCutContrast * double(background_noise_)) {
       sum += sum_[l];

@@ -194,7 +194,8 @@ class TwoListLevelSet {
   bool means_frozen_ = false;
   bool means_stale_ = true;  // the cached means wait for a refresh
   float background_mean_ = 0, common_mean_ = 0;
-  float typical_mean_ = 0;         // the median of the labels' own means
+  float typical_mean_ = 0;         // the mean of the labels clear of the noise
+  size_t top_label_ = 0;           // the largest label of the start; the evolution makes none
   float image_spread_ = 0;         // robust spread of the speed image, from the start
   float background_noise_ = 0;     // the noise level the label means are judged by
   double background_squares_ = 0;  // sum of the squared background values
