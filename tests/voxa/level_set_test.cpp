@@ -507,20 +507,35 @@ TEST(LabGlobChanVese, ALabelSeededOnBackgroundVanishes) {
   EXPECT_GT(Jaccard(five, truth), 0.95);
 }
 
-TEST(LabGlobChanVese, OwnMeansKeepADimNucleusThatACommonMeanLoses) {
-  // A bright and a dim disc (1 and 0.08 above the background), each with its own label.
-  std::mt19937 rng(12);
-  std::normal_distribution<float> noise(0.0f, 0.01f);
+// Two discs of radius 12 centred at x = 22 and 66 on a 90 x 40 image (background 0.1, noise
+// 0.01), seeded with labels 1 and 2 within radius 10; `above(x, y, left, right)` is a voxel's
+// value above the background, `left` and `right` telling whether it lies in either disc.
+struct SeededDiscs {
   Image3d<float> speed;
-  speed.MakeRoom(90, 40, 1);
   Image3d<unsigned short> start;
-  start.MakeRoom(90, 40, 1);
+};
+
+template <class Above>
+SeededDiscs SeedDiscPair(unsigned seed, Above above) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<float> noise(0.0f, 0.01f);
+  SeededDiscs d;
+  d.speed.MakeRoom(90, 40, 1);
+  d.start.MakeRoom(90, 40, 1);
   for (uint64_t y = 0; y < 40; ++y)
     for (uint64_t x = 0; x < 90; ++x) {
       const double a = std::hypot(x - 22.0, y - 20.0), b = std::hypot(x - 66.0, y - 20.0);
-      speed.SetVoxel(x, y, 0, 0.1f + (a < 12 ? 1.0f : b < 12 ? 0.08f : 0.0f) + noise(rng));
-      start.SetVoxel(x, y, 0, a < 10 ? 1 : b < 10 ? 2 : 0);
+      d.speed.SetVoxel(x, y, 0, 0.1f + above(double(x), double(y), a < 12, b < 12) + noise(rng));
+      d.start.SetVoxel(x, y, 0, a < 10 ? 1 : b < 10 ? 2 : 0);
     }
+  return d;
+}
+
+TEST(LabGlobChanVese, OwnMeansKeepADimNucleusThatACommonMeanLoses) {
+  // A bright and a dim disc (1 and 0.08 above the background), each with its own label.
+  const auto [speed, start] = SeedDiscPair(12, [](double, double, bool left, bool right) {
+    return left ? 1.0f : right ? 0.08f : 0.0f;
+  });
   for (const bool shared : {false, true}) {
     RoutinePtr r(voxa::fls::LabGlobChanVeseRoutine(speed, start, nullptr, kSmoothingSweeps, 0.3f, 1,
                                                    1, shared));
@@ -544,21 +559,11 @@ TEST(LabGlobChanVese, OwnMeansKeepADimNucleusThatACommonMeanLoses) {
 // that mean, the label would shrink onto the spots. No label is held above the common foreground
 // mean, so the body stays, as in its plain twin beside it.
 TEST(LabGlobChanVese, BrightSpotsDoNotShrinkANucleusOntoThem) {
-  std::mt19937 rng(5);
-  std::normal_distribution<float> noise(0.0f, 0.01f);
-  Image3d<float> speed;
-  speed.MakeRoom(90, 40, 1);
-  Image3d<unsigned short> start;
-  start.MakeRoom(90, 40, 1);
-  for (uint64_t y = 0; y < 40; ++y)
-    for (uint64_t x = 0; x < 90; ++x) {
-      const double a = std::hypot(x - 22.0, y - 20.0), b = std::hypot(x - 66.0, y - 20.0);
-      const bool spot = std::hypot(x - 62.0, y - 20.0) < 2.5 ||
-                        std::hypot(x - 70.0, y - 17.0) < 2.5 ||
-                        std::hypot(x - 68.0, y - 25.0) < 2.5;
-      speed.SetVoxel(x, y, 0, 0.1f + (spot ? 3.0f : a < 12 || b < 12 ? 0.3f : 0.0f) + noise(rng));
-      start.SetVoxel(x, y, 0, a < 10 ? 1 : b < 10 ? 2 : 0);
-    }
+  const auto [speed, start] = SeedDiscPair(5, [](double x, double y, bool left, bool right) {
+    const bool spot = std::hypot(x - 62.0, y - 20.0) < 2.5 ||
+                      std::hypot(x - 70.0, y - 17.0) < 2.5 || std::hypot(x - 68.0, y - 25.0) < 2.5;
+    return spot ? 3.0f : left || right ? 0.3f : 0.0f;
+  });
   RoutinePtr r = MultiLabel(speed, start, {0.3f, 1, 1});
   r->IterateUntilConvergence(kMaxIter);
   const Image3d<unsigned short> labels = LabelsOf(*r, speed);
