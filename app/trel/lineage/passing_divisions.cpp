@@ -1,9 +1,6 @@
 #include "passing_divisions.h"
 
 #include <algorithm>
-#include <set>
-
-#include "tool_error.h"
 
 namespace trel::tool {
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <numeric>
 
 #include "passing_divisions.h"
 
@@ -15,20 +14,20 @@ namespace {
 std::map<uint64_t, double> DaughterSizes(const MaskStore& masks,
                                          const std::vector<TrackLine>& lineage,
                                          const std::set<uint64_t>& daughters, uint64_t frames) {
-  const std::map<uint64_t, std::vector<uint16_t>> measured =
-      FramesOf(lineage, daughters, frames, kMinDaughterFrames);
-  std::map<uint64_t, std::vector<uint64_t>> counts;  // daughter -> its voxels in each frame
+  std::map<uint64_t, std::pair<uint64_t, uint64_t>> seen;  // daughter -> voxels, frames
   std::vector<uint64_t> count(kMaskLabels);
   LabelImage mask;
-  for (const auto& [frame, labels] : measured) {
+  for (const auto& [frame, labels] : FramesOf(lineage, daughters, frames, kMinDaughterFrames)) {
     masks.Read(frame, mask);
     std::fill(count.begin(), count.end(), 0);
     for (const unsigned short v : mask) ++count[v];
-    for (const uint16_t d : labels) counts[d].push_back(count[d]);
+    for (const uint16_t d : labels) {
+      seen[d].first += count[d];
+      ++seen[d].second;
+    }
   }
   std::map<uint64_t, double> size;
-  for (const auto& [d, c] : counts)
-    size[d] = double(std::accumulate(c.begin(), c.end(), uint64_t{0})) / double(c.size());
+  for (const auto& [d, s] : seen) size[d] = double(s.first) / double(s.second);
   return size;
 }
 
@@ -51,8 +50,7 @@ Withdrawal WithdrawUnequalDivisions(const MaskStore& masks, const std::vector<Tr
       daughters[t.parent].push_back(t.label);
       all.insert(t.label);
     }
-  const std::map<uint64_t, double> size =
-      all.empty() ? std::map<uint64_t, double>{} : DaughterSizes(masks, lineage, all, frames);
+  const std::map<uint64_t, double> size = DaughterSizes(masks, lineage, all, frames);
   std::map<uint64_t, uint64_t> relabeled;
   std::set<uint64_t> freed;
   for (const auto& [mother, children] : daughters) {

@@ -216,7 +216,7 @@ void TwoListLevelSet::CutNecks() {
 std::vector<float> TwoListLevelSet::OwnMeans() const {
   // The region sums the evolution keeps give every label's mean without another pass.
   std::vector<float> mean(kLabelCount, 0.0f);
-  for (size_t l = 1; l < kLabelCount; ++l)
+  for (size_t l = 1; l <= top_label_; ++l)
     if (count_[l] != 0) mean[l] = static_cast<float>(sum_[l] / double(count_[l]));
   return mean;
 }
@@ -224,11 +224,10 @@ std::vector<float> TwoListLevelSet::OwnMeans() const {
 std::vector<uint8_t> TwoListLevelSet::Cuttable() {
   if (means_stale_) RefreshMeans();
   // The outline of a label barely above the noise is ragged with noise, and its notches would
-  // pass for necks: such labels are not cut.
-  // The outline lies halfway to the level the evolution holds the label to, which therefore
-  // decides, not a bright core inside it.
+  // pass for necks: such labels are not cut. The outline lies halfway to the level the evolution
+  // holds the label to, which therefore decides, not a bright core inside it.
   std::vector<uint8_t> cuttable(kLabelCount, 0);
-  for (size_t l = 1; l < kLabelCount; ++l)
+  for (size_t l = 1; l <= top_label_; ++l)
     cuttable[l] = count_[l] > 0 && LabelMean(static_cast<unsigned short>(l)) - background_mean_ >
                                        kMinCutContrast * background_noise_;
   return cuttable;
