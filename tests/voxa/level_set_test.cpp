@@ -256,9 +256,10 @@ TEST(GlobChanVese, RecoversANoisyDiscAndConvergesWithinTheBound) {
     RoutinePtr r = TwoPhase(speed, CentreBox(speed, 8), {0.3f, 1, 1});
     EXPECT_LT(r->IterateUntilConvergence(kMaxIter), kMaxIter);
     EXPECT_GT(Jaccard(MaskOf(*r, speed), truth), 0.95);
-    // Converged: going on changes (almost) nothing.
+    // Converged: going on changes (almost) nothing, in a few iterations of each of its passes
+    // (the shared level, then the own levels).
     const Image3d<bool> before = MaskOf(*r, speed);
-    EXPECT_LE(r->IterateUntilConvergence(kMaxIter), 5u);
+    EXPECT_LE(r->IterateUntilConvergence(kMaxIter), 2 * 5u);
     EXPECT_GT(Jaccard(MaskOf(*r, speed), before), 0.995);
   }
 }
@@ -324,7 +325,7 @@ TEST(GlobChanVese, RecoversANoisyBallInAStack) {
   const Image3d<float> speed = NoisyBall(40, 24, 8, 0.35, 11, &truth);
   RoutinePtr r = TwoPhase(speed, CentreBox(speed, 2), {0.3f, 1, 1});
   EXPECT_LT(r->IterateUntilConvergence(kMaxIter), kMaxIter);
-  EXPECT_GT(Jaccard(MaskOf(*r, speed), truth), 0.9);
+  EXPECT_GT(Jaccard(MaskOf(*r, speed), truth), 0.89);
 }
 
 TEST(GlobChanVese, EdgeCases) {
@@ -553,6 +554,25 @@ TEST(LabGlobChanVese, OwnMeansKeepADimNucleusThatACommonMeanLoses) {
     else
       EXPECT_NEAR(double(dim), M_PI * 144, 40.0);
   }
+}
+
+// The two-phase routine's shared level loses the dim disc as the multi-label one's does above;
+// it then goes on with a level per object, the dim disc among them.
+TEST(GlobChanVese, ADimDiscBesideABrightOneIsKept) {
+  const auto [speed, seeds] = SeedDiscPair(12, [](double, double, bool left, bool right) {
+    return left ? 1.0f : right ? 0.08f : 0.0f;
+  });
+  Image3d<bool> start;
+  start.MakeRoom(speed.GetSizeX(), speed.GetSizeY(), 1);
+  std::transform(seeds.begin(), seeds.end(), start.begin(), [](auto l) { return l != 0; });
+  RoutinePtr r = TwoPhase(speed, start, {0.3f, 1, 1});
+  r->IterateUntilConvergence(kMaxIter);
+  const Image3d<bool> mask = MaskOf(*r, speed);
+  uint64_t bright = 0, dim = 0;
+  for (uint64_t y = 0; y < 40; ++y)
+    for (uint64_t x = 0; x < 90; ++x) (x < 45 ? bright : dim) += mask.GetVoxel(x, y, 0);
+  EXPECT_NEAR(double(bright), M_PI * 144, 40.0);
+  EXPECT_NEAR(double(dim), M_PI * 144, 40.0);
 }
 
 // Bright spots in a nucleus (condensing chromatin) raise its own mean far above its body; held to

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <utility>
 
+#include "levelset/own_level_start.h"
+#include "outlines/edge_level.h"
 #include "outlines/local_contrast.h"
 #include "voxa/exceptions.h"
 #include "voxa/neck_split.h"
@@ -18,8 +20,13 @@ namespace voxa::algo {
 ChanVeseRoutine::ChanVeseRoutine(std::string name, const Image3d<float>& speed,
                                  std::vector<unsigned short> start,
                                  const Image3d<bool>* mutable_mask,
-                                 const ChanVeseSettings& settings)
-    : name_(std::move(name)), speed_(speed), start_(std::move(start)), settings_(settings) {
+                                 const ChanVeseSettings& settings,
+                                 std::optional<ChanVeseSettings> own_levels)
+    : name_(std::move(name)),
+      speed_(speed),
+      start_(std::move(start)),
+      settings_(settings),
+      own_levels_(std::move(own_levels)) {
   if (mutable_mask) mutable_mask_.emplace(*mutable_mask);
 }
 
@@ -35,6 +42,28 @@ void ChanVeseRoutine::Initialize() {
 
 size_t ChanVeseRoutine::IterateUntilConvergence(size_t max_iter) {
   Started("IterateUntilConvergence");
+  const size_t iterations = level_set_->Evolve(max_iter);
+  return own_levels_ ? iterations + EvolveOwnLevels(max_iter - iterations) : iterations;
+}
+
+size_t ChanVeseRoutine::EvolveOwnLevels(size_t max_iter) {
+  Image3d<bool> found, start;
+  const auto size = speed_.GetSize();
+  found.MakeRoom(size[0], size[1], size[2]);
+  start.MakeRoom(size[0], size[1], size[2]);
+  level_set_->WriteMask(found.begin(), fls::ResultCreator::kForeground, false);
+  std::transform(start_.begin(), start_.end(), start.begin(),
+                 [](unsigned short l) { return l != 0; });
+  const auto labels = OwnLevelStart(found, start);
+  if (!labels || std::all_of(labels->begin(), labels->end(), [](auto l) { return l == 0; }))
+    return 0;
+  auto own = std::make_unique<TwoListLevelSet>(speed_, mutable_mask_ ? &*mutable_mask_ : nullptr,
+                                               *own_levels_);
+  own->Start(labels->data());
+  // A lost piece that does not stand out of its surroundings as it is, such as haze around a
+  // nucleus, is not given the chance to gather a level of its own.
+  own->EraseFaintPieces();
+  level_set_ = std::move(own);
   return level_set_->Evolve(max_iter);
 }
 
@@ -92,24 +121,36 @@ ChanVeseSettings CommonChanVeseSettings(const Image3d<float>& speed, int count, 
   return settings;
 }
 
+ChanVeseSettings OwnLevelSettings(ChanVeseSettings common, const Image3d<float>& speed) {
+  common.shared_mean = false;
+  common.interface_band = speed.GetSizeZ() > 1 ? 0 : kInterfaceBand;
+  common.join_seamless = true;
+  common.edge_reach = kEdgeReach;
+  return common;
+}
+
 template <class T>
 fls::Routine<int>* MakeChanVeseRoutine(const char* routine, const char* what,
                                        const Image3d<float>& speed, const Image3d<T>& start,
                                        const Image3d<bool>* optional,
-                                       const ChanVeseSettings& settings) {
+                                       const ChanVeseSettings& settings,
+                                       const ChanVeseSettings* own_levels) {
   CheckChanVeseSettings(routine, settings);
   CheckSameSize(routine, what, start, speed);
   if (optional) CheckSameSize(routine, "mask of mutable voxels", *optional, speed);
   std::vector<unsigned short> labels(start.begin(), start.end());
-  return new ChanVeseRoutine(routine, speed, std::move(labels), optional, settings);
+  std::optional<ChanVeseSettings> own;
+  if (own_levels) own = *own_levels;
+  return new ChanVeseRoutine(routine, speed, std::move(labels), optional, settings, own);
 }
 
 template fls::Routine<int>* MakeChanVeseRoutine(const char*, const char*, const Image3d<float>&,
                                                 const Image3d<bool>&, const Image3d<bool>*,
-                                                const ChanVeseSettings&);
+                                                const ChanVeseSettings&, const ChanVeseSettings*);
 template fls::Routine<int>* MakeChanVeseRoutine(const char*, const char*, const Image3d<float>&,
                                                 const Image3d<unsigned short>&,
-                                                const Image3d<bool>*, const ChanVeseSettings&);
+                                                const Image3d<bool>*, const ChanVeseSettings&,
+                                                const ChanVeseSettings*);
 
 template void CheckSameSize(const char*, const char*, const Image3d<bool>&, const Image3d<float>&);
 template void CheckSameSize(const char*, const char*, const Image3d<unsigned short>&,

@@ -1,6 +1,7 @@
 // ChanVeseRoutine: the Routine<int> behind both Chan-Vese factories. It keeps the start labels
 // and the settings, builds the two-list level set on Initialize and answers Mask and Labels from
-// it; a two-phase start is the one-label case of a multi-label one.
+// it; a two-phase start is the one-label case of a multi-label one. Given settings for an
+// own-level pass, it continues each evolution with one from OwnLevelStart.
 #pragma once
 
 #include <memory>
@@ -17,9 +18,11 @@ namespace voxa::algo {
 class ChanVeseRoutine final : public fls::Routine<int> {
  public:
   // `name` prefixes the messages of the routine's failures. `start` holds one label per voxel
-  // of `speed`; `mutable_mask` (may be null) is copied.
+  // of `speed`; `mutable_mask` (may be null) is copied. With `own_levels`, every evolution goes
+  // on with a pass of those settings from the objects it found and the start's pieces it lost.
   ChanVeseRoutine(std::string name, const Image3d<float>& speed, std::vector<unsigned short> start,
-                  const Image3d<bool>* mutable_mask, const ChanVeseSettings& settings);
+                  const Image3d<bool>* mutable_mask, const ChanVeseSettings& settings,
+                  std::optional<ChanVeseSettings> own_levels = std::nullopt);
   ~ChanVeseRoutine() override;
 
   void Initialize() override;
@@ -29,12 +32,16 @@ class ChanVeseRoutine final : public fls::Routine<int> {
 
  private:
   const TwoListLevelSet& Started(const char* operation) const;
+  // The own-level pass of up to max_iter iterations; returns how many ran (none when there is
+  // nothing to evolve or the frame has more regions than labels).
+  size_t EvolveOwnLevels(size_t max_iter);
 
   std::string name_;
   const Image3d<float>& speed_;
   std::vector<unsigned short> start_;
   std::optional<Image3d<bool>> mutable_mask_;
   ChanVeseSettings settings_;
+  std::optional<ChanVeseSettings> own_levels_;
   std::unique_ptr<TwoListLevelSet> level_set_;
 };
 
@@ -47,13 +54,19 @@ void CheckChanVeseSettings(const char* routine, const ChanVeseSettings& settings
 ChanVeseSettings CommonChanVeseSettings(const Image3d<float>& speed, int count, float curv_weight,
                                         float fg_weight, float bg_weight, Parallelism parallelism);
 
+// The multi-label settings on top of `common`: a level per label, and the steps that part,
+// join and outline labels by the seams and edges between them (interfaces only in images).
+ChanVeseSettings OwnLevelSettings(ChanVeseSettings common, const Image3d<float>& speed);
+
 // Checks the settings and the sizes of `start` (`what` names it) and of the optional mask of
-// mutable voxels, then builds the routine named `routine` starting from `start`.
+// mutable voxels, then builds the routine named `routine` starting from `start`, with an
+// own-level pass when `own_levels` is given.
 template <class T>
 fls::Routine<int>* MakeChanVeseRoutine(const char* routine, const char* what,
                                        const Image3d<float>& speed, const Image3d<T>& start,
                                        const Image3d<bool>* optional,
-                                       const ChanVeseSettings& settings);
+                                       const ChanVeseSettings& settings,
+                                       const ChanVeseSettings* own_levels = nullptr);
 
 // Throws InternalException naming `routine` and `what` unless `image` has the sizes of `speed`.
 template <class T>

@@ -1,5 +1,6 @@
 // GlobChanVeseRoutine: the two-phase Chan-Vese routine, run as the one-label case of the
-// two-list level set (label 1 is the foreground).
+// two-list level set (label 1 is the foreground), then on with a level per object found
+// (OwnLevelStart).
 #include "levelset/chan_vese_routine.h"
 #include "voxa/fls.h"
 
@@ -23,8 +24,11 @@ Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed, const Image3d<boo
   // Every object is label 1 here: one edge level would serve bright and dim nuclei alike and
   // shrink the dim ones, so the outlines stay where the evolution leaves them.
   settings.edge_reach = 0;
+  // One foreground level loses dim objects beside bright ones; the evolution goes on with a level
+  // per object (unless the means are fixed, which asks for the shared level alone).
+  const algo::ChanVeseSettings own_levels = algo::OwnLevelSettings(settings, speed);
   return algo::MakeChanVeseRoutine("GlobChanVeseRoutine", "start mask", speed, init_mask, optional,
-                                   settings);
+                                   settings, fixed_means ? nullptr : &own_levels);
 }
 
 }  // namespace voxa::fls

@@ -18,13 +18,11 @@ Routine<int>* LabGlobChanVeseRoutine(const Image3d<float>& speed,
                                      const Image3d<bool>* optional, int count, float curv_weight,
                                      float fg_weight, float bg_weight, bool shared_mean,
                                      Parallelism parallelism) {
-  algo::ChanVeseSettings settings =
-      algo::CommonChanVeseSettings(speed, count, curv_weight, fg_weight, bg_weight, parallelism);
+  algo::ChanVeseSettings settings = algo::OwnLevelSettings(
+      algo::CommonChanVeseSettings(speed, count, curv_weight, fg_weight, bg_weight, parallelism),
+      speed);
   settings.fixed_means = false;
   settings.shared_mean = shared_mean;
-  settings.interface_band = speed.GetSizeZ() > 1 ? 0 : algo::kInterfaceBand;
-  settings.join_seamless = true;
-  settings.edge_reach = algo::kEdgeReach;
   return algo::MakeChanVeseRoutine("LabGlobChanVeseRoutine", "label image", speed, labels, optional,
                                    settings);
 }

@@ -67,6 +67,10 @@ class TwoListLevelSet {
   // may close the cuts again.
   size_t Evolve(size_t max_iter);
 
+  // Erases the pieces that do not stand out of their surroundings (LocalContrast), as the end of
+  // Evolve does; a start may be judged so before it evolves.
+  void EraseFaintPieces();
+
   void WriteMask(bool* buffer, fls::ResultCreator::ResType type, bool invert) const;
   void WriteLabels(unsigned short* buffer, bool only_foreground) const;
 
@@ -141,8 +145,6 @@ class TwoListLevelSet {
   void JoinSeamlessLabels();
   // Moves every outline to the level of its own edge (EdgeLevel).
   void MoveOutlinesToEdges();
-  // Erases the pieces that do not stand out of their surroundings (LocalContrast).
-  void EraseFaintPieces();
   // Applies (padded index, new label) changes through the switches and cleans the lists.
   void Apply(const std::vector<std::pair<size_t, unsigned short>>& changes);
   // Drops from every slab's L_in (`labelled`) or L_out what is no longer on its side of the
