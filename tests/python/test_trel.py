@@ -59,7 +59,7 @@ def test_track_gives_the_masks_and_lineage_of_trel_track(method, data, request):
     assert np.array_equal(labels, read_folder(out, "mask", len(frames)))
     expected = np.loadtxt(out / "res_track.txt", dtype=np.int64, ndmin=2)
     assert np.array_equal(lineage, expected)
-    assert len(lineage) >= 3
+    assert len(lineage) >= 2  # the stacks hold two nuclei, the images four
 
 
 

@@ -115,6 +115,31 @@ TEST(RegionSpeedImage, AnUnevenBackgroundIsTakenOut) {
   EXPECT_LT(speed.GetVoxel(200, 5, 0), 0.5f * left);
 }
 
+// A band of light along the top edge (four noise deviations, fading over twelve rows), far
+// narrower than the blocks, is taken out as the rows' offsets; a nucleus in it keeps its contrast.
+TEST(RegionSpeedImage, ABandAlongAnEdgeIsTakenOut) {
+  std::mt19937 rng(7);
+  std::normal_distribution<double> noise(0, 5);
+  Image3d<unsigned short> in;
+  in.MakeRoom(256, 96, 1);
+  for (uint64_t y = 0; y < 96; ++y)
+    for (uint64_t x = 0; x < 256; ++x) {
+      double v = 1000 + std::max(0.0, 20.0 * (1 - double(y) / 12)) + noise(rng);
+      if (std::hypot(x - 60.0, y - 6.0) < 6 || std::hypot(x - 180.0, y - 60.0) < 6) v += 40;
+      in.SetVoxel(x, y, 0, static_cast<unsigned short>(v));
+    }
+  Image3d<float> speed;
+  voxa::fls::RegionSpeedImage(in, speed);
+  double band = 0, below = 0;
+  for (uint64_t x = 100; x < 140; ++x) {
+    band += speed.GetVoxel(x, 1, 0) / 40;
+    below += speed.GetVoxel(x, 80, 0) / 40;
+  }
+  const float nucleus = speed.GetVoxel(180, 60, 0) - float(below);
+  EXPECT_LT(band - below, 0.25 * nucleus);
+  EXPECT_NEAR(speed.GetVoxel(60, 6, 0) - float(band), nucleus, 0.25f * nucleus);
+}
+
 TEST(RegionSpeedImage, LiftsADimObjectBesideABrightOne) {
   // Background 100, a bright square at +4000 and a dim one at +120 (3 % of the range).
   Image3d<unsigned short> in;

@@ -1,5 +1,6 @@
 // UnevenBackground: block percentiles by selection, then a bilinear surface through the block
-// centres (constant beyond the outer centres).
+// centres (constant beyond the outer centres), then the offsets of rows and of columns of what the
+// surface leaves.
 #include "intensity/background_flattening.h"
 
 #include <algorithm>
@@ -23,6 +24,14 @@ std::pair<size_t, float> Between(size_t c, size_t size, size_t blocks) {
 // Every kSampleStep-th row and column of a block is enough for its percentiles: a block holds a
 // thousand voxels and more.
 constexpr size_t kSampleStep = 2;
+
+// The bilinear surface through the block levels, into `background`.
+void FillSurface(const std::vector<float>& level, size_t size, size_t bx, size_t by, size_t nx,
+                 size_t ny, std::vector<float>& background);
+// Adds the offsets of the rows (`rows`) or columns of an image's data - background to
+// `background` when the largest stands out; returns whether it did.
+bool AddLineOffsets(const float* data, size_t nx, size_t ny, float sigma, bool rows,
+                    std::vector<float>& background);
 
 }  // namespace
 
@@ -51,9 +60,24 @@ std::optional<std::vector<float>> UnevenBackground(const float* data, size_t nx,
     }
   const auto middle = noise.begin() + static_cast<ptrdiff_t>(noise.size() / 2);
   std::nth_element(noise.begin(), middle, noise.end());
+  const float sigma = *middle;
   const auto [low, high] = std::minmax_element(level.begin(), level.end());
-  if (!(*high - *low > kMinUnevenness * *middle)) return std::nullopt;
-  std::vector<float> background(nx * ny);
+  const bool blocks = *high - *low > kMinUnevenness * sigma;
+  std::vector<float> background(nx * ny, 0.0f);
+  if (blocks) FillSurface(level, size, bx, by, nx, ny, background);
+  // A stack's slices each carry the light of their own depth, which lines across the slices would
+  // mix: line offsets are an image's.
+  const bool image = nz == 1;
+  const bool rows = image && AddLineOffsets(data, nx, ny, sigma, true, background);
+  const bool columns = image && AddLineOffsets(data, nx, ny, sigma, false, background);
+  if (!blocks && !rows && !columns) return std::nullopt;
+  return background;
+}
+
+namespace {
+
+void FillSurface(const std::vector<float>& level, size_t size, size_t bx, size_t by, size_t nx,
+                 size_t ny, std::vector<float>& background) {
   std::vector<std::pair<size_t, float>> across(nx);
   for (size_t x = 0; x < nx; ++x) across[x] = Between(x, size, bx);
   for (size_t y = 0; y < ny; ++y) {
@@ -67,8 +91,35 @@ std::optional<std::vector<float>> UnevenBackground(const float* data, size_t nx,
       background[y * nx + x] = top * (1 - wy) + bottom * wy;
     }
   }
-  return background;
 }
+
+bool AddLineOffsets(const float* data, size_t nx, size_t ny, float sigma, bool rows,
+                    std::vector<float>& background) {
+  if (!(sigma > 0)) return false;  // a background of one value has no noise to measure against
+  const size_t lines = rows ? ny : nx, length = rows ? nx : ny;
+  std::vector<float> offset(lines), line(length);
+  for (size_t k = 0; k < lines; ++k) {
+    for (size_t j = 0; j < length; ++j) {
+      const size_t at = rows ? k * nx + j : j * nx + k;
+      line[j] = data[at] - background[at];
+    }
+    const auto at = line.begin() + static_cast<ptrdiff_t>(kLinePercentile * double(length - 1));
+    std::nth_element(line.begin(), at, line.end());
+    offset[k] = *at;
+  }
+  std::vector<float> sorted(offset);
+  const auto middle = sorted.begin() + static_cast<ptrdiff_t>(lines / 2);
+  std::nth_element(sorted.begin(), middle, sorted.end());
+  const float typical = *middle;
+  float largest = 0;
+  for (float& o : offset) largest = std::max(largest, std::abs(o -= typical));
+  if (!(largest >= kMinLineOffset * sigma)) return false;
+  for (size_t y = 0; y < ny; ++y)
+    for (size_t x = 0; x < nx; ++x) background[y * nx + x] += offset[rows ? y : x];
+  return true;
+}
+
+}  // namespace
 
 IntensityLift LiftWithoutBackground(const unsigned short* given, float* values, size_t nx,
                                     size_t ny, size_t nz) {

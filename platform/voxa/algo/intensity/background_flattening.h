@@ -28,8 +28,19 @@ constexpr double kBackgroundPercentile = 0.2;
 constexpr double kMinUnevenness = 6.0;
 constexpr double kPercentileToMedian = 0.8416;
 
+// Rows and columns of an image may carry offsets of their own, narrower than any block (a band
+// of light along an edge of the field, the banding of a camera's read-out), or a slow drift
+// below the blocks' threshold that a whole line, with hundreds of values, measures well. A line's
+// offset is the kLinePercentile of its values, low enough to stay on the background where objects
+// cover most of a line, less the median line's. The offsets are taken out when the largest is
+// kMinLineOffset noise standard deviations or more; objects covering half a line raise its
+// offset by about a third of one, the percentile's own error is a tenth or less.
+constexpr double kLinePercentile = 0.05;
+constexpr double kMinLineOffset = 1.5;
+
 // The background of the nx * ny * nz values (x fastest) when it is uneven: one level per (x, y),
-// blocks spanning every slice; empty when it is even. Cost: two selections per block.
+// blocks spanning every slice, plus in an image the offsets of its rows and of its columns when
+// they stand out; empty when it is even. Cost: two selections per block, one per line.
 std::optional<std::vector<float>> UnevenBackground(const float* data, size_t nx, size_t ny,
                                                    size_t nz);
 
