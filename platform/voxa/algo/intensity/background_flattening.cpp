@@ -36,7 +36,7 @@ bool AddLineOffsets(const float* data, size_t nx, size_t ny, float sigma, bool r
 }  // namespace
 
 std::optional<std::vector<float>> UnevenBackground(const float* data, size_t nx, size_t ny,
-                                                   size_t nz) {
+                                                   size_t nz, bool line_offsets) {
   if (nx == 0 || ny == 0 || nz == 0) return std::nullopt;
   const size_t size = std::max(kMinBlock, (std::max(nx, ny) + kBlockFraction - 1) / kBlockFraction);
   const size_t bx = (nx + size - 1) / size, by = (ny + size - 1) / size;
@@ -67,7 +67,7 @@ std::optional<std::vector<float>> UnevenBackground(const float* data, size_t nx,
   if (blocks) FillSurface(level, size, bx, by, nx, ny, background);
   // A stack's slices each carry the light of their own depth, which lines across the slices would
   // mix: line offsets are an image's.
-  const bool image = nz == 1;
+  const bool image = nz == 1 && line_offsets;
   const bool rows = image && AddLineOffsets(data, nx, ny, sigma, true, background);
   const bool columns = image && AddLineOffsets(data, nx, ny, sigma, false, background);
   if (!blocks && !rows && !columns) return std::nullopt;
@@ -122,9 +122,9 @@ bool AddLineOffsets(const float* data, size_t nx, size_t ny, float sigma, bool r
 }  // namespace
 
 IntensityLift LiftWithoutBackground(const unsigned short* given, float* values, size_t nx,
-                                    size_t ny, size_t nz) {
+                                    size_t ny, size_t nz, bool line_offsets) {
   const size_t n = nx * ny * nz;
-  const auto background = UnevenBackground(values, nx, ny, nz);
+  const auto background = UnevenBackground(values, nx, ny, nz, line_offsets);
   if (!background) return IntensityLift::Of(given, n);
   SubtractBackground(values, *background, nx, ny, nz);
   std::vector<float> flat(given, given + n);

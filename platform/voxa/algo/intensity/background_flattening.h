@@ -40,16 +40,17 @@ constexpr double kMinLineOffset = 1.5;
 
 // The background of the nx * ny * nz values (x fastest) when it is uneven: one level per (x, y),
 // blocks spanning every slice, plus in an image the offsets of its rows and of its columns when
-// they stand out; empty when it is even. Cost: two selections per block, one per line.
+// they stand out (unless `line_offsets` is false); empty when it is even. Cost: two selections per
+// block, one per line.
 std::optional<std::vector<float>> UnevenBackground(const float* data, size_t nx, size_t ny,
-                                                   size_t nz);
+                                                   size_t nz, bool line_offsets = true);
 
 // Takes an uneven background out of `values` (measured on them, nx * ny * nz of them) and gives
 // the lift's scale: that of the grey values `given` as they are when the background is even, else
 // of `given` less the same background, so that both steps see one scale. Cost: that of
 // UnevenBackground, and when it finds one, two passes and a copy of `given`.
 IntensityLift LiftWithoutBackground(const unsigned short* given, float* values, size_t nx,
-                                    size_t ny, size_t nz);
+                                    size_t ny, size_t nz, bool line_offsets = true);
 
 // Subtracts a background from UnevenBackground from every slice of the values. One pass.
 void SubtractBackground(float* data, const std::vector<float>& background, size_t nx, size_t ny,
