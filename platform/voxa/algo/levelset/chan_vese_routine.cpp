@@ -26,7 +26,7 @@ ChanVeseRoutine::ChanVeseRoutine(std::string name, const Image3d<float>& speed,
       speed_(speed),
       start_(std::move(start)),
       settings_(settings),
-      own_levels_(std::move(own_levels)) {
+      own_levels_(own_levels) {
   if (mutable_mask) mutable_mask_.emplace(*mutable_mask);
 }
 
