@@ -21,7 +21,7 @@ ChanVeseRoutine::ChanVeseRoutine(std::string name, const Image3d<float>& speed,
                                  std::vector<unsigned short> start,
                                  const Image3d<bool>* mutable_mask,
                                  const ChanVeseSettings& settings,
-                                 std::optional<ChanVeseSettings> own_levels)
+                                 const std::optional<ChanVeseSettings>& own_levels)
     : name_(std::move(name)),
       speed_(speed),
       start_(std::move(start)),
@@ -55,8 +55,7 @@ size_t ChanVeseRoutine::EvolveOwnLevels(size_t max_iter) {
   std::transform(start_.begin(), start_.end(), start.begin(),
                  [](unsigned short l) { return l != 0; });
   const auto labels = OwnLevelStart(found, start);
-  if (!labels || std::all_of(labels->begin(), labels->end(), [](auto l) { return l == 0; }))
-    return 0;
+  if (!labels) return 0;
   auto own = std::make_unique<TwoListLevelSet>(speed_, mutable_mask_ ? &*mutable_mask_ : nullptr,
                                                *own_levels_);
   own->Start(labels->data());
@@ -134,23 +133,22 @@ fls::Routine<int>* MakeChanVeseRoutine(const char* routine, const char* what,
                                        const Image3d<float>& speed, const Image3d<T>& start,
                                        const Image3d<bool>* optional,
                                        const ChanVeseSettings& settings,
-                                       const ChanVeseSettings* own_levels) {
+                                       const std::optional<ChanVeseSettings>& own_levels) {
   CheckChanVeseSettings(routine, settings);
   CheckSameSize(routine, what, start, speed);
   if (optional) CheckSameSize(routine, "mask of mutable voxels", *optional, speed);
   std::vector<unsigned short> labels(start.begin(), start.end());
-  std::optional<ChanVeseSettings> own;
-  if (own_levels) own = *own_levels;
-  return new ChanVeseRoutine(routine, speed, std::move(labels), optional, settings, own);
+  return new ChanVeseRoutine(routine, speed, std::move(labels), optional, settings, own_levels);
 }
 
 template fls::Routine<int>* MakeChanVeseRoutine(const char*, const char*, const Image3d<float>&,
                                                 const Image3d<bool>&, const Image3d<bool>*,
-                                                const ChanVeseSettings&, const ChanVeseSettings*);
+                                                const ChanVeseSettings&,
+                                                const std::optional<ChanVeseSettings>&);
 template fls::Routine<int>* MakeChanVeseRoutine(const char*, const char*, const Image3d<float>&,
                                                 const Image3d<unsigned short>&,
                                                 const Image3d<bool>*, const ChanVeseSettings&,
-                                                const ChanVeseSettings*);
+                                                const std::optional<ChanVeseSettings>&);
 
 template void CheckSameSize(const char*, const char*, const Image3d<bool>&, const Image3d<float>&);
 template void CheckSameSize(const char*, const char*, const Image3d<unsigned short>&,

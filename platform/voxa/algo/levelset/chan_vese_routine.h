@@ -22,7 +22,7 @@ class ChanVeseRoutine final : public fls::Routine<int> {
   // on with a pass of those settings from the objects it found and the start's pieces it lost.
   ChanVeseRoutine(std::string name, const Image3d<float>& speed, std::vector<unsigned short> start,
                   const Image3d<bool>* mutable_mask, const ChanVeseSettings& settings,
-                  std::optional<ChanVeseSettings> own_levels = std::nullopt);
+                  const std::optional<ChanVeseSettings>& own_levels);
   ~ChanVeseRoutine() override;
 
   void Initialize() override;
@@ -32,8 +32,8 @@ class ChanVeseRoutine final : public fls::Routine<int> {
 
  private:
   const TwoListLevelSet& Started(const char* operation) const;
-  // The own-level pass of up to max_iter iterations; returns how many ran (none when there is
-  // nothing to evolve or the frame has more regions than labels).
+  // The own-level pass of up to max_iter iterations; returns how many ran (none when
+  // OwnLevelStart gives no start).
   size_t EvolveOwnLevels(size_t max_iter);
 
   std::string name_;
@@ -66,7 +66,7 @@ fls::Routine<int>* MakeChanVeseRoutine(const char* routine, const char* what,
                                        const Image3d<float>& speed, const Image3d<T>& start,
                                        const Image3d<bool>* optional,
                                        const ChanVeseSettings& settings,
-                                       const ChanVeseSettings* own_levels = nullptr);
+                                       const std::optional<ChanVeseSettings>& own_levels = {});
 
 // Throws InternalException naming `routine` and `what` unless `image` has the sizes of `speed`.
 template <class T>

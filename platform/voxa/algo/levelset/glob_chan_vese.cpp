@@ -1,6 +1,8 @@
 // GlobChanVeseRoutine: the two-phase Chan-Vese routine, run as the one-label case of the
 // two-list level set (label 1 is the foreground), then on with a level per object found
 // (OwnLevelStart).
+#include <optional>
+
 #include "levelset/chan_vese_routine.h"
 #include "voxa/fls.h"
 
@@ -26,9 +28,10 @@ Routine<int>* GlobChanVeseRoutine(const Image3d<float>& speed, const Image3d<boo
   settings.edge_reach = 0;
   // One foreground level loses dim objects beside bright ones; the evolution goes on with a level
   // per object (unless the means are fixed, which asks for the shared level alone).
-  const algo::ChanVeseSettings own_levels = algo::OwnLevelSettings(settings, speed);
+  std::optional<algo::ChanVeseSettings> own_levels;
+  if (!fixed_means) own_levels = algo::OwnLevelSettings(settings, speed);
   return algo::MakeChanVeseRoutine("GlobChanVeseRoutine", "start mask", speed, init_mask, optional,
-                                   settings, fixed_means ? nullptr : &own_levels);
+                                   settings, own_levels);
 }
 
 }  // namespace voxa::fls

@@ -30,6 +30,7 @@ std::optional<std::vector<unsigned short>> OwnLevelStart(const Image3d<bool>& fo
     if (next == std::numeric_limits<unsigned short>::max()) return std::nullopt;
     added[id] = static_cast<unsigned short>(++next);
   }
+  if (next == 0) return std::nullopt;
   std::vector<unsigned short> labels(n);
   for (size_t i = 0; i < n; ++i)
     labels[i] = objects.begin()[i] != 0 ? objects.begin()[i] : added[pieces.begin()[i]];

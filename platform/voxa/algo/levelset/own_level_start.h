@@ -21,8 +21,8 @@ constexpr uint64_t kMinLostPiece = 64;
 
 // The start of the own-level pass: the connected objects of `found` (full neighbourhood) labelled
 // 1, 2, ..., then the pieces of `start` that meet none of them and have kMinLostPiece voxels or
-// more, numbered on. Empty when the objects and pieces outnumber the 16-bit labels. Both images
-// have the same sizes. Cost: two region labellings.
+// more, numbered on. Empty when there is neither, or when they outnumber the 16-bit labels. Both
+// images have the same sizes. Cost: two region labellings.
 std::optional<std::vector<unsigned short>> OwnLevelStart(const Image3d<bool>& found,
                                                          const Image3d<bool>& start);
 
